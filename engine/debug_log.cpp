@@ -1,0 +1,25 @@
+#include "engine/debug_log.h"
+
+#include <cstdarg>
+
+namespace orvik {
+
+std::FILE* g_pDebugLog = nullptr;
+
+void WriteDebugLog(const char* format, ...) {
+  if (g_pDebugLog == nullptr) return;
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(g_pDebugLog, format, args);
+  va_end(args);
+}
+
+std::uint32_t StreamIdentity(const void* stream) {
+  if (stream == nullptr) return 0;
+  const auto address = reinterpret_cast<std::uintptr_t>(stream);
+  std::uint64_t wide = address;
+  auto folded = static_cast<std::uint32_t>(wide ^ (wide >> 32));
+  return folded != 0 ? folded : 1u;
+}
+
+}  // namespace orvik

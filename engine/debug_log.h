@@ -1,0 +1,26 @@
+// The optional debug log. Absent unless start-up could create the file;
+// every writer goes through WriteDebugLog, which does nothing without it.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace orvik {
+
+extern std::FILE* g_pDebugLog;
+
+#if defined(__GNUC__)
+#define ORVIK_PRINTF_FORMAT(fmt, first) \
+  __attribute__((format(gnu_printf, fmt, first)))
+#else
+#define ORVIK_PRINTF_FORMAT(fmt, first)
+#endif
+
+void WriteDebugLog(const char* format, ...) ORVIK_PRINTF_FORMAT(1, 2);
+
+// The eight-hex-digit identity that the log prints for a stream: zero
+// exactly for an absent stream. A 64-bit address is folded to 32 bits, and
+// a fold that comes out as zero is made non-zero so the rule still holds.
+std::uint32_t StreamIdentity(const void* stream);
+
+}  // namespace orvik

@@ -1,0 +1,62 @@
+// The file operations the engine needs, behind an interface of our own so
+// that the same logic runs over Win32, over POSIX folders that stand in for
+// drives, and over fakes that fail on demand.
+//
+// Paths are Windows paths in the ANSI code page ("D:\install\x", "\x",
+// "x"), resolved against the process's current drive and folder.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace orvik {
+
+// Result of a block read: the number of bytes, or kReadError.
+constexpr std::int64_t kReadError = -1;
+
+class File {
+ public:
+  virtual ~File() = default;
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Up to `size` bytes; 0 at the end of the file; kReadError on failure.
+  virtual std::int64_t Read(char* buffer, std::size_t size) = 0;
+  // The number of bytes written; fewer than `size` means the write failed.
+  virtual std::size_t Write(const char* buffer, std::size_t size) = 0;
+  // Flushes and closes; false when data could not be flushed. Destroying an
+  // open file closes it too, ignoring the outcome.
+  virtual bool Close() = 0;
+};
+
+enum class CreateFolderResult {
+  kCreated,
+  // The path (its parent, its drive, its syntax) does not exist: the Win32
+  // errors that the C runtime maps to ENOENT.
+  kNoSuchPath,
+  // Any other failure, among them "already exists" and "access denied".
+  kOtherError,
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Null when the file cannot be opened.
+  virtual std::unique_ptr<File> OpenForReading(const std::string& path) = 0;
+  // Creates the file or empties an existing one; null when that fails.
+  virtual std::unique_ptr<File> OpenForWriting(const std::string& path) = 0;
+  virtual CreateFolderResult CreateFolder(const std::string& path) = 0;
+  virtual bool SetCurrentFolder(const std::string& path) = 0;
+  virtual bool DeleteFile(const std::string& path) = 0;
+  // Upper-case letter of the current drive, or '@' when the current folder
+  // has no drive letter (a network path).
+  virtual char CurrentDriveLetter() = 0;
+  // A work buffer of `size` bytes, or null when the memory cannot be had.
+  virtual std::unique_ptr<char[]> AllocateBuffer(std::size_t size);
+};
+
+}  // namespace orvik

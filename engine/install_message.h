@@ -1,0 +1,26 @@
+// The install message file: numbered lines of text on the CD, one file per
+// language, from which every message the installer shows is taken.
+#pragma once
+
+#include <string>
+
+#include "engine/file_system.h"
+
+namespace orvik {
+
+// The product's major version: 8, or 7 once only the legacy message file
+// was found. Never set back.
+extern int g_nProductVersion;
+
+// A line is at most this many bytes; a longer one is read as two.
+constexpr std::size_t kMessageLineBytes = 199;
+
+// Finds the language's message file (current folder, then the drive's
+// \install\ folder, then the legacy \install\install.dat), skips `skip`
+// lines and returns the next `count` lines in `message`, each backslash-n
+// marker removed. kResultOk when a file was opened (whatever it held),
+// kMessageFileNotFound with an empty `message` otherwise.
+int LoadInstallMessage(FileSystem& files, char drive, char language,
+                       unsigned skip, unsigned count, std::string& message);
+
+}  // namespace orvik

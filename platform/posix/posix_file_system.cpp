@@ -1,0 +1,230 @@
+#include "platform/posix/posix_file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+
+namespace orvik {
+
+namespace {
+
+char DriveKey(char letter) {
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+}
+
+bool IsAsciiLetter(char c) {
+  return std::isalpha(static_cast<unsigned char>(c)) != 0 &&
+         static_cast<unsigned char>(c) < 0x80;
+}
+
+// Characters that Windows refuses in a file name.
+bool IsValidComponent(const std::string& name) {
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 32) return false;
+    if (std::string("<>:\"|?*").find(c) != std::string::npos) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> SplitComponents(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : path) {
+    if (c == '\\' || c == '/') {
+      if (!part.empty()) parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty()) parts.push_back(part);
+  return parts;
+}
+
+// Folds "." and ".." into `base` the way Windows does: ".." at the root
+// stays at the root.
+bool AppendComponents(std::vector<std::string>& base,
+                      const std::vector<std::string>& parts) {
+  for (const auto& part : parts) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!base.empty()) base.pop_back();
+      continue;
+    }
+    if (!IsValidComponent(part)) return false;
+    base.push_back(part);
+  }
+  return true;
+}
+
+// The entry of `folder` whose name matches `name` ignoring case, or `name`
+// itself when there is none (yet).
+std::string MatchEntry(const std::string& folder, const std::string& name) {
+  struct stat info;
+  if (::lstat((folder + "/" + name).c_str(), &info) == 0) return name;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return name;
+  std::string match = name;
+  while (dirent* entry = ::readdir(dir)) {
+    if (::strcasecmp(entry->d_name, name.c_str()) == 0) {
+      match = entry->d_name;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return match;
+}
+
+bool IsFolder(const std::string& host_path) {
+  struct stat info;
+  return ::stat(host_path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+class PosixFile : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { Close(); }
+
+  std::int64_t Read(char* buffer, std::size_t size) override {
+    for (;;) {
+      const ssize_t got = ::read(fd_, buffer, size);
+      if (got >= 0) return got;
+      if (errno != EINTR) return kReadError;
+    }
+  }
+
+  std::size_t Write(const char* buffer, std::size_t size) override {
+    std::size_t done = 0;
+    while (done < size) {
+      const ssize_t put = ::write(fd_, buffer + done, size - done);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) break;
+      done += static_cast<std::size_t>(put);
+    }
+    return done;
+  }
+
+  bool Close() override {
+    if (fd_ < 0) return true;
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+void PosixFileSystem::MapDrive(char letter, const std::string& host_folder) {
+  drives_[DriveKey(letter)] = host_folder;
+}
+
+void PosixFileSystem::SetCurrentDrive(char letter) {
+  current_drive_ = DriveKey(letter);
+  current_components_.clear();
+}
+
+std::optional<PosixFileSystem::Location> PosixFileSystem::Resolve(
+    const std::string& path) const {
+  if (path.empty()) return std::nullopt;
+  Location location;
+  std::string rest = path;
+  if (path.size() >= 2 && path[1] == ':') {
+    if (!IsAsciiLetter(path[0])) return std::nullopt;
+    location.drive = DriveKey(path[0]);
+    rest = path.substr(2);
+    // "D:x" is relative to drive D's current folder, which we keep only
+    // for the current drive.
+    const bool rooted = !rest.empty() && (rest[0] == '\\' || rest[0] == '/');
+    if (!rooted && location.drive == current_drive_)
+      location.components = current_components_;
+  } else if (path.size() >= 2 && (path[0] == '\\' || path[0] == '/') &&
+             (path[1] == '\\' || path[1] == '/')) {
+    return std::nullopt;  // UNC paths name no mapped drive
+  } else {
+    location.drive = current_drive_;
+    if (path[0] != '\\' && path[0] != '/')
+      location.components = current_components_;
+  }
+  if (!AppendComponents(location.components, SplitComponents(rest)))
+    return std::nullopt;
+  if (drives_.count(location.drive) == 0) return std::nullopt;
+  return location;
+}
+
+std::optional<std::string> PosixFileSystem::ToHostPath(
+    const Location& location) const {
+  std::string host = drives_.at(location.drive);
+  for (const auto& component : location.components)
+    host += "/" + MatchEntry(host, component);
+  return host;
+}
+
+std::optional<std::string> PosixFileSystem::HostPath(
+    const std::string& windows_path) const {
+  const auto location = Resolve(windows_path);
+  if (!location) return std::nullopt;
+  return ToHostPath(*location);
+}
+
+std::string PosixFileSystem::CurrentFolder() const {
+  std::string folder = std::string(1, current_drive_) + ":";
+  for (const auto& component : current_components_) folder += "\\" + component;
+  return current_components_.empty() ? folder + "\\" : folder;
+}
+
+std::unique_ptr<File> PosixFileSystem::OpenForReading(const std::string& path) {
+  const auto host = HostPath(path);
+  if (!host || IsFolder(*host)) return nullptr;
+  const int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixFile>(fd);
+}
+
+std::unique_ptr<File> PosixFileSystem::OpenForWriting(const std::string& path) {
+  const auto host = HostPath(path);
+  if (!host || IsFolder(*host)) return nullptr;
+  const int fd =
+      ::open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixFile>(fd);
+}
+
+CreateFolderResult PosixFileSystem::CreateFolder(const std::string& path) {
+  const auto host = HostPath(path);
+  if (!host) return CreateFolderResult::kNoSuchPath;
+  if (::mkdir(host->c_str(), 0755) == 0) return CreateFolderResult::kCreated;
+  // ENOTDIR: a component of the parent is a file, which Windows reports as
+  // a path that does not exist.
+  if (errno == ENOENT || errno == ENOTDIR) return CreateFolderResult::kNoSuchPath;
+  return CreateFolderResult::kOtherError;
+}
+
+bool PosixFileSystem::SetCurrentFolder(const std::string& path) {
+  const auto location = Resolve(path);
+  if (!location) return false;
+  const auto host = ToHostPath(*location);
+  if (!host || !IsFolder(*host)) return false;
+  current_drive_ = location->drive;
+  current_components_ = location->components;
+  return true;
+}
+
+bool PosixFileSystem::DeleteFile(const std::string& path) {
+  const auto host = HostPath(path);
+  if (!host || IsFolder(*host)) return false;
+  return ::unlink(host->c_str()) == 0;
+}
+
+char PosixFileSystem::CurrentDriveLetter() {
+  return current_drive_ != 0 ? current_drive_ : '@';
+}
+
+}  // namespace orvik

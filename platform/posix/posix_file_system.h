@@ -1,0 +1,52 @@
+// The engine's file interface over POSIX files, with drive letters mapped
+// onto host folders the way Wine maps them: "D:\install\x" is the file
+// install/x inside the folder of drive D. Paths resolve as on Windows:
+// both separators, "." and ".." (never above the drive's root), names
+// matched without regard to case, "\x" and "x" against the current drive
+// and folder. Used natively by the tests, the fuzzers and the tools.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/file_system.h"
+
+namespace orvik {
+
+class PosixFileSystem : public FileSystem {
+ public:
+  // Maps drive `letter` (any case) onto `host_folder`.
+  void MapDrive(char letter, const std::string& host_folder);
+  // Makes `letter` the current drive with its root as the current folder.
+  void SetCurrentDrive(char letter);
+
+  // The host path that a Windows path names, or nothing when the path
+  // cannot name a file there (no such drive, UNC path, bad characters).
+  // Components that do not exist yet are kept as spelled.
+  std::optional<std::string> HostPath(const std::string& windows_path) const;
+  // The current folder as a Windows path, "C:\orvik8".
+  std::string CurrentFolder() const;
+
+  std::unique_ptr<File> OpenForReading(const std::string& path) override;
+  std::unique_ptr<File> OpenForWriting(const std::string& path) override;
+  CreateFolderResult CreateFolder(const std::string& path) override;
+  bool SetCurrentFolder(const std::string& path) override;
+  bool DeleteFile(const std::string& path) override;
+  char CurrentDriveLetter() override;
+
+ private:
+  struct Location {
+    char drive = 0;
+    std::vector<std::string> components;
+  };
+  std::optional<Location> Resolve(const std::string& windows_path) const;
+  std::optional<std::string> ToHostPath(const Location& location) const;
+
+  std::map<char, std::string> drives_;
+  char current_drive_ = 0;
+  std::vector<std::string> current_components_;
+};
+
+}  // namespace orvik

@@ -1,0 +1,49 @@
+// Shared pieces of the unit tests: temporary folders that stand in for
+// drives, byte-exact file helpers, and a debug log captured in memory.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "platform/posix/posix_file_system.h"
+
+namespace orvik::testing {
+
+// A fresh folder under the system's temporary folder, removed with all it
+// holds when the object goes.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  // Writes `bytes` to the file at `relative` ("install/einstall.dat"),
+  // creating the folders on the way.
+  void WriteFile(const std::string& relative, const std::string& bytes) const;
+  std::string ReadFile(const std::string& relative) const;
+  bool Exists(const std::string& relative) const;
+  void MakeFolder(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+// Captures what is written to g_pDebugLog while it lives.
+class CapturedLog {
+ public:
+  CapturedLog();
+  ~CapturedLog();
+  CapturedLog(const CapturedLog&) = delete;
+  CapturedLog& operator=(const CapturedLog&) = delete;
+  std::string Text() const;
+
+ private:
+  std::FILE* file_;
+};
+
+// Puts the process-wide state back as it is at start-up.
+void ResetGlobalState();
+
+}  // namespace orvik::testing
