@@ -25,10 +25,12 @@ CLEAR = None  # transparent: AND bit set, XOR colour 0
 
 def disc(size):
     """Silver disc with a dark rim, a transparent centre hole with a clear
-    hub ring, and a white sheen upper left and a pale cyan one lower right
-    as light catches a CD's surface."""
+    hub ring, and a white sheen with a cyan fringe where light catches the
+    surface upper left."""
     c = size / 2
     s = size / 32  # shape sizes are given for 32x32 and scaled
+    # At 16x16 the clear hub ring would fill the disc: hole and rim only.
+    hole, hub = (2.6, 6.2) if size == 32 else (1.5, 2.5)
     px = [[CLEAR] * size for _ in range(size)]
     for y in range(size):
         for x in range(size):
@@ -36,15 +38,15 @@ def disc(size):
             d = math.hypot(dx, dy)
             # angle of the pixel, 0 at the top, growing clockwise
             a = math.degrees(math.atan2(dx, -dy)) % 360
-            if d > 15.5 * s or d < 2.6 * s:
+            if d > 15.5 * s or d < hole:
                 continue
-            if d > 14.4 * s or d < 3.6 * s:
+            if d > 14.4 * s or d < hole + 1:
                 px[y][x] = GREY
-            elif d < 6.2 * s:
-                px[y][x] = WHITE if d < 5.2 * s else GREY
-            elif 285 <= a <= 335 and d > 7.5 * s and d < 13.5 * s:
+            elif d < hub:
+                px[y][x] = WHITE if d < hub - 1 else GREY
+            elif 290 <= a < 332 and 7.5 * s < d < 13.5 * s:
                 px[y][x] = WHITE
-            elif 105 <= a <= 155 and d > 7.5 * s and d < 13.5 * s:
+            elif 332 <= a < 350 and 7.5 * s < d < 13.5 * s:
                 px[y][x] = AQUA
             else:
                 px[y][x] = SILVER
@@ -82,7 +84,7 @@ ARROW_32 = [
 ARROW_16 = [
     "..ooo..",
     "..obo..",
-    "oooboo.",
+    "ooobooo",
     ".obbbo.",
     "..obo..",
     "...o...",
