@@ -51,7 +51,7 @@ class FileSystem {
   virtual std::unique_ptr<File> OpenForWriting(const std::string& path) = 0;
   virtual CreateFolderResult CreateFolder(const std::string& path) = 0;
   virtual bool SetCurrentFolder(const std::string& path) = 0;
-  virtual bool DeleteFile(const std::string& path) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
   // Upper-case letter of the current drive, or '@' when the current folder
   // has no drive letter (a network path).
   virtual char CurrentDriveLetter() = 0;

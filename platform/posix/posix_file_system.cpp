@@ -217,7 +217,7 @@ bool PosixFileSystem::SetCurrentFolder(const std::string& path) {
   return true;
 }
 
-bool PosixFileSystem::DeleteFile(const std::string& path) {
+bool PosixFileSystem::RemoveFile(const std::string& path) {
   const auto host = HostPath(path);
   if (!host || IsFolder(*host)) return false;
   return ::unlink(host->c_str()) == 0;

@@ -33,7 +33,7 @@ class PosixFileSystem : public FileSystem {
   std::unique_ptr<File> OpenForWriting(const std::string& path) override;
   CreateFolderResult CreateFolder(const std::string& path) override;
   bool SetCurrentFolder(const std::string& path) override;
-  bool DeleteFile(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
   char CurrentDriveLetter() override;
 
  private:

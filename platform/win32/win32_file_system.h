@@ -1,0 +1,21 @@
+// The engine's file interface over Win32 files, in the ANSI code page.
+#pragma once
+
+#include "engine/file_system.h"
+
+namespace orvik {
+
+class Win32FileSystem : public FileSystem {
+ public:
+  std::unique_ptr<File> OpenForReading(const std::string& path) override;
+  std::unique_ptr<File> OpenForWriting(const std::string& path) override;
+  CreateFolderResult CreateFolder(const std::string& path) override;
+  bool SetCurrentFolder(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  char CurrentDriveLetter() override;
+};
+
+// 1 for A, 2 for B, ...; 0 when the current folder has no drive letter.
+int CurrentDriveNumber();
+
+}  // namespace orvik

@@ -1,0 +1,81 @@
+// The entry point of setup.exe: process hygiene first, then the
+// application object's start-up, which runs the install dialog.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+
+#include "app/install_app.h"
+#include "platform/win32/install_dialog_window.h"
+#include "platform/win32/win32_drives.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_shell.h"
+
+namespace orvik {
+namespace {
+
+const char kDebugLogPath[] = "c:\\windows\\debug.txt";
+
+// Probing a CD-ROM drive without a disc must fail quietly, never ask the
+// user to insert one.
+void SetQuietErrorMode() {
+  const UINT previous = ::SetErrorMode(0);
+  ::SetErrorMode(previous | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+// A setup program is often started from a folder full of other downloads:
+// load system DLLs from the system folder only, never from beside us.
+void HardenDllSearch() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+  auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (set_default != nullptr) set_default(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  ::SetDllDirectoryA("");
+}
+
+class Win32StartupHost : public StartupHost {
+ public:
+  Win32StartupHost(HINSTANCE instance, const char* command_line)
+      : instance_(instance), command_line_(command_line ? command_line : "") {}
+
+  void EnableControlLook() override {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);  // outcome ignored: plain look then
+  }
+
+  InstallServices Services() override { return {files_, drives_, shell_}; }
+
+  std::FILE* CreateDebugLog() override {
+    std::FILE* log = std::fopen(kDebugLogPath, "wb");
+    if (log != nullptr) std::setvbuf(log, nullptr, _IONBF, 0);
+    return log;
+  }
+
+  int CurrentDriveNumber() override { return orvik::CurrentDriveNumber(); }
+  std::string CommandLine() override { return command_line_; }
+
+  void RunModal(CInstallDlg& dialog) override {
+    InstallDialogWindow window(instance_, dialog);
+    window.DoModal();
+  }
+
+ private:
+  HINSTANCE instance_;
+  std::string command_line_;
+  Win32FileSystem files_;
+  Win32Drives drives_;
+  Win32Shell shell_;
+};
+
+}  // namespace
+}  // namespace orvik
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+  orvik::SetQuietErrorMode();
+  orvik::HardenDllSearch();
+  orvik::Win32StartupHost host(instance, command_line);
+  orvik::CInstallApp app;
+  app.InitInstance(host);
+  return 0;
+}
