@@ -1,20 +1,13 @@
 #include "ui/install_dlg.h"
 
-#include "engine/copy_engine.h"
-#include "engine/debug_log.h"
 #include "engine/install_message.h"
-#include "engine/result_codes.h"
-#include "shell/shortcut.h"
+#include "ui/install_action.h"
 #include "ui/resource.h"
 
 namespace orvik {
 
 namespace {
 
-constexpr unsigned kIntroductionFirstLine = 0;
-constexpr unsigned kIntroductionLines = 3;
-constexpr int kDriveLetters = 32;
-constexpr char kNoCopyListDrive = 0;
 const char kDialogCaption[] = "Orvik Setup";
 
 std::string DefaultDestFolder() {
@@ -46,44 +39,22 @@ bool CInstallDlg::OnCommand(int command_id) {
 
 void CInstallDlg::OnSelectLanguage(char language) {
   std::string message;
-  const int found =
-      LoadInstallMessage(services_.files, static_cast<char>(m_cSourceDrive),
-                         language, kIntroductionFirstLine, kIntroductionLines,
-                         message);
-  if (found != kResultOk) SearchCdRomDrives(language, message);
+  FindIntroduction(services_.files, services_.drives, m_cSourceDrive, language,
+                   message);
   window_->SetControlText(IDC_MESSAGE, message);
   m_cLanguage = language;
   window_->Activate();
   window_->InvalidateAll();
 }
 
-// Tries the CD-ROM drives in letter order; the first that holds the
-// language's message file becomes the source drive, in lower case.
-bool CInstallDlg::SearchCdRomDrives(char language, std::string& message) {
-  const std::uint32_t mask = services_.drives.LogicalDriveMask();
-  for (int i = 0; i < kDriveLetters; ++i) {
-    if ((mask & (std::uint32_t{1} << i)) == 0) continue;
-    const char letter = static_cast<char>('a' + i);
-    const std::string root = std::string(1, letter) + ":\\";
-    if (services_.drives.DriveType(root) != kDriveCdRom) continue;
-    if (LoadInstallMessage(services_.files, letter, language,
-                           kIntroductionFirstLine, kIntroductionLines,
-                           message) == kResultOk) {
-      m_cSourceDrive = letter;
-      return true;
-    }
-  }
-  return false;
-}
-
 void CInstallDlg::OnOK() {
   UpdateData(true);
+  InstallRequest request;
+  request.source_drive = static_cast<char>(m_cSourceDrive);
+  request.language = static_cast<char>(m_cLanguage);
+  request.dest_folder = m_strDestDir;
   std::string message;
-  const int result = CopyInstallFiles(
-      services_.files, kNoCopyListDrive, static_cast<char>(m_cSourceDrive),
-      static_cast<char>(m_cLanguage), m_strDestDir, message);
-  WriteDebugLog("rval = %d\n%s\n", result, message.c_str());
-  if (result == kResultOk) CreateDesktopShortcut();
+  RunInstallation(services_, request, message);
   window_->ShowMessageBox(message, kDialogCaption, kMessageBoxOk);
   // What the framework's own OK handling does: take the data, end with OK.
   UpdateData(true);
@@ -97,17 +68,6 @@ void CInstallDlg::UpdateData(bool save_and_validate) {
     m_strDestDir = window_->ControlText(IDC_DEST_DIR);
   else
     window_->SetControlText(IDC_DEST_DIR, m_strDestDir);
-}
-
-// The version is read now, after the copy: the copy's own message lookup
-// may have found a legacy CD.
-void CInstallDlg::CreateDesktopShortcut() {
-  const std::string version = std::to_string(g_nProductVersion);
-  services_.shell.InitializeCom();
-  CreateShortcut(services_.shell, m_strDestDir + "\\orvik" + version + ".exe",
-                 "orvik" + version + ".lnk", m_strDestDir,
-                 "Orvik " + version + ".0 (Ostmarrow)", kCsidlDesktop);
-  services_.shell.UninitializeCom();
 }
 
 }  // namespace orvik

@@ -43,9 +43,6 @@ class CInstallDlg {
   std::string m_strDestDir;
 
  private:
-  bool SearchCdRomDrives(char language, std::string& message);
-  void CreateDesktopShortcut();
-
   InstallServices services_;
   DialogWindow* window_ = nullptr;
 };

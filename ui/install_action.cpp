@@ -1,0 +1,65 @@
+#include "ui/install_action.h"
+
+#include "engine/copy_engine.h"
+#include "engine/debug_log.h"
+#include "engine/install_message.h"
+#include "engine/result_codes.h"
+#include "shell/shortcut.h"
+
+namespace orvik {
+
+namespace {
+
+constexpr unsigned kIntroductionFirstLine = 0;
+constexpr unsigned kIntroductionLines = 3;
+constexpr int kDriveLetters = 32;
+constexpr char kNoCopyListDrive = 0;
+
+bool LoadIntroduction(FileSystem& files, char drive, char language,
+                      std::string& message) {
+  return LoadInstallMessage(files, drive, language, kIntroductionFirstLine,
+                            kIntroductionLines, message) == kResultOk;
+}
+
+// The version is read after the copy: the copy's own message lookup may
+// have found a legacy CD.
+void CreateDesktopShortcut(Shell& shell, const std::string& dest_folder) {
+  const std::string version = std::to_string(g_nProductVersion);
+  shell.InitializeCom();
+  CreateShortcut(shell, dest_folder + "\\orvik" + version + ".exe",
+                 "orvik" + version + ".lnk", dest_folder,
+                 "Orvik " + version + ".0 (Ostmarrow)", kCsidlDesktop);
+  shell.UninitializeCom();
+}
+
+}  // namespace
+
+bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,
+                      char language, std::string& message) {
+  if (LoadIntroduction(files, static_cast<char>(source_drive), language, message))
+    return true;
+  const std::uint32_t mask = drives.LogicalDriveMask();
+  for (int i = 0; i < kDriveLetters; ++i) {
+    if ((mask & (std::uint32_t{1} << i)) == 0) continue;
+    const char letter = static_cast<char>('a' + i);
+    if (drives.DriveType(std::string(1, letter) + ":\\") != kDriveCdRom) continue;
+    if (LoadIntroduction(files, letter, language, message)) {
+      source_drive = letter;
+      return true;
+    }
+  }
+  return false;
+}
+
+int RunInstallation(InstallServices services, const InstallRequest& request,
+                    std::string& message) {
+  const int result =
+      CopyInstallFiles(services.files, kNoCopyListDrive, request.source_drive,
+                       request.language, request.dest_folder, message);
+  WriteDebugLog("rval = %d\n%s\n", result, message.c_str());
+  if (result == kResultOk && request.create_shortcut)
+    CreateDesktopShortcut(services.shell, request.dest_folder);
+  return result;
+}
+
+}  // namespace orvik
