@@ -7,6 +7,7 @@
 
 #include "app/install_app.h"
 #include "platform/win32/install_dialog_window.h"
+#include "platform/win32/process_hygiene.h"
 #include "platform/win32/win32_drives.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_shell.h"
@@ -15,24 +16,6 @@ namespace orvik {
 namespace {
 
 const char kDebugLogPath[] = "c:\\windows\\debug.txt";
-
-// Probing a CD-ROM drive without a disc must fail quietly, never ask the
-// user to insert one.
-void SetQuietErrorMode() {
-  const UINT previous = ::SetErrorMode(0);
-  ::SetErrorMode(previous | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-}
-
-// A setup program is often started from a folder full of other downloads:
-// load system DLLs from the system folder only, never from beside us.
-void HardenDllSearch() {
-  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-  auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (set_default != nullptr) set_default(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  ::SetDllDirectoryA("");
-}
 
 class Win32StartupHost : public StartupHost {
  public:
@@ -72,8 +55,7 @@ class Win32StartupHost : public StartupHost {
 }  // namespace orvik
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
-  orvik::SetQuietErrorMode();
-  orvik::HardenDllSearch();
+  orvik::ApplyProcessHygiene();
   orvik::Win32StartupHost host(instance, command_line);
   orvik::CInstallApp app;
   app.InitInstance(host);
