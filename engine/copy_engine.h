@@ -3,6 +3,7 @@
 // settings files on the way.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "engine/file_system.h"
@@ -12,6 +13,13 @@ namespace orvik {
 // Name of the copy list; its first letter is the language of the last call
 // that gave one ("eopylist.dat" until then).
 extern char g_szCopyListName[13];
+
+// Where the user is sent when a failure is of the engine's own making.
+inline constexpr char kSupportTelephone[] = "+49 30 5557 2418";
+inline constexpr char kSupportEmail[] = "support@ostmarrow.example";
+
+// The largest chunk in which files are copied; halved while memory is short.
+constexpr std::size_t kLargestCopyChunk = 32768;
 
 // Returns kResultOk or one of the kInstall* failures, and leaves the text
 // to show the user in `message`. A drive or language of value 0 means none.
