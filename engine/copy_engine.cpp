@@ -6,6 +6,7 @@
 #include "engine/copy_list.h"
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
+#include "engine/settings_file.h"
 
 namespace orvik {
 
@@ -26,39 +27,14 @@ constexpr MessageLines kSuccessLines{13, 1};
 constexpr char kFallbackLanguage = 'e';
 constexpr char kLanguageFreeCopyList = 'c';
 
-constexpr char kStartupSettings[] = "\\startup.mar";
-constexpr char kFactorySettings[] = "\\factory.mar";
-constexpr char kLanguageLineText[] = "51 language ";
-constexpr std::size_t kLanguageLineLength = sizeof kLanguageLineText - 1;
 constexpr char kCdDriveLineText[] = "18 cd drive ";
 constexpr char kNoDriveLetter = '@';
 
 // Left behind by an earlier installation; stale once the files are new.
 constexpr const char* kStaleDataFiles[] = {"astdata.ast", "astdata.lim"};
 
-enum class SettingsFile { kNone, kStartup, kFactory };
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 char AsciiUpper(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualsIgnoringCase(const std::string& text, const char* other) {
-  std::size_t i = 0;
-  for (; i < text.size() && other[i] != '\0'; ++i)
-    if (AsciiLower(text[i]) != AsciiLower(other[i])) return false;
-  return i == text.size() && other[i] == '\0';
-}
-
-SettingsFile SettingsFileNamed(const std::string& destination_name) {
-  if (EqualsIgnoringCase(destination_name, kStartupSettings))
-    return SettingsFile::kStartup;
-  if (EqualsIgnoringCase(destination_name, kFactorySettings))
-    return SettingsFile::kFactory;
-  return SettingsFile::kNone;
 }
 
 std::string SupportLines() {
@@ -74,47 +50,6 @@ std::string OutOfMemoryText() {
   return "INSTALL FAILURE: Not enough memory to copy the files.\n" +
          SupportLines();
 }
-
-constexpr bool FirstCharacterIsUnique(const char* text) {
-  for (std::size_t i = 1; text[i] != '\0'; ++i)
-    if (text[i] == text[0]) return false;
-  return true;
-}
-static_assert(FirstCharacterIsUnique(kLanguageLineText),
-              "LanguageLinePatcher restarts a failed match at the first "
-              "character only");
-
-// Puts the language letter into the byte after the first "51 language " of
-// a file that arrives in chunks of any size. The match is carried from one
-// chunk to the next, so the text may span chunks and the byte to patch may
-// be the first of a later chunk. Later occurrences are left alone.
-class LanguageLinePatcher {
- public:
-  // Language 0 patches nothing.
-  explicit LanguageLinePatcher(char language)
-      : language_(language), done_(language == 0) {}
-
-  void Patch(char* data, std::size_t size) {
-    for (std::size_t i = 0; i < size && !done_; ++i) {
-      if (matched_ == kLanguageLineLength) {
-        data[i] = language_;
-        done_ = true;
-      } else {
-        matched_ = MatchedAfter(data[i]);
-      }
-    }
-  }
-
- private:
-  std::size_t MatchedAfter(char c) const {
-    if (c == kLanguageLineText[matched_]) return matched_ + 1;
-    return c == kLanguageLineText[0] ? 1 : 0;
-  }
-
-  char language_;
-  bool done_;
-  std::size_t matched_ = 0;
-};
 
 // One call of CopyInstallFiles.
 class CopyRun {
