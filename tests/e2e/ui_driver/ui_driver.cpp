@@ -17,6 +17,8 @@
 //   set ID TEXT           WM_SETTEXT
 //   wait-msgbox           wait for a #32770 window owned by the dialog
 //   press-ok              click the OK button of that message box
+//   windows               the process's visible top-level windows: class,
+//                         caption and whether the dialog owns them
 //   wait-exit             wait for the process to end, report its status
 //   pause                 report, then wait for one line on standard input
 //                         (lets the caller take a screenshot meanwhile)
@@ -197,7 +199,8 @@ class Driver {
       need(0);
       dialog_ = WaitForWindow(nullptr, "dialog");
       ::WaitForInputIdle(process_.hProcess, timeout_ms_);
-      out += ",\"hwnd\":\"" + HandleText(dialog_) + "\"";
+      out += ",\"hwnd\":\"" + HandleText(dialog_) + "\",\"caption\":" +
+             JsonString(ReadText(dialog_, timeout_ms_).wide);
     } else if (name == L"read") {
       need(1);
       const int id = ParseInt(command[1]);
@@ -218,6 +221,9 @@ class Driver {
     } else if (name == L"controls") {
       need(0);
       out += ",\"controls\":" + Controls();
+    } else if (name == L"windows") {
+      need(0);
+      out += ",\"windows\":" + TopLevelWindows();
     } else if (name == L"click" || name == L"click-async") {
       need(1);
       const int id = ParseInt(command[1]);
@@ -350,6 +356,32 @@ class Driver {
       out += "{\"id\":" + std::to_string(::GetDlgCtrlID(child)) + ",\"class\":" +
              JsonString(ClassOf(child)) + ",\"text\":" +
              JsonString(ReadText(child, timeout_ms_).wide) + numbers + RectJson(r) + "}";
+    }
+    return out + "]";
+  }
+
+  std::string TopLevelWindows() {
+    struct Collect {
+      DWORD pid;
+      std::vector<HWND> windows;
+    } collect = {process_.dwProcessId, {}};
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+          auto* c = reinterpret_cast<Collect*>(param);
+          DWORD pid = 0;
+          ::GetWindowThreadProcessId(window, &pid);
+          if (pid == c->pid && ::IsWindowVisible(window)) c->windows.push_back(window);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&collect));
+    std::string out = "[";
+    for (HWND window : collect.windows) {
+      if (out.size() > 1) out += ",";
+      HWND owner = ::GetWindow(window, GW_OWNER);
+      out += "{\"class\":" + JsonString(ClassOf(window)) + ",\"caption\":" +
+             JsonString(ReadText(window, timeout_ms_).wide) + ",\"is_dialog\":" +
+             (window == dialog_ ? "true" : "false") + ",\"owned_by_dialog\":" +
+             (dialog_ != nullptr && owner == dialog_ ? "true" : "false") + "}";
     }
     return out + "]";
   }

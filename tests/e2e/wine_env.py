@@ -1,0 +1,666 @@
+"""Wine sessions for the end-to-end tests of setup.exe.
+
+One Wine prefix is made per test run (the template, about ten seconds of
+wineboot); every test process clones it (hard links for the big system
+files), starts its own Xvfb and its own wineserver, and maps folders as
+drives. Drive letters always point at <run>/drives/<letter>: inserting a
+CD fills that folder, an absent folder is a drive without a disc. Only a
+change of letters or drive types needs a wineserver restart, because Wine
+reads them when its server starts.
+
+Environment:
+  ORVIK_E2E_SETUP_EXE     setup.exe to test (required by the Wine tests)
+  ORVIK_E2E_UI_DRIVER     ui_driver.exe (required by the Wine tests)
+  ORVIK_E2E_TEMPLATE_FILE file naming a template made by `create-template`;
+                          without it each process makes a private template
+  ORVIK_E2E_DISPLAY       "host": use $DISPLAY instead of a private Xvfb
+  ORVIK_E2E_KEEP          "1": keep the run folder (prefix, drives, log)
+
+Command line (the CTest fixture uses it):
+  wine_env.py create-template STATE_FILE
+  wine_env.py remove-template STATE_FILE
+"""
+
+import atexit
+import ctypes
+import json
+import os
+import re
+import selectors
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+SAMPLE_CD = HERE.parent.parent / "examples" / "cd"
+
+SCREEN = "1024x768"
+# The wineserver outlives its last process by this many seconds: long
+# enough to stay warm between tests, short enough to end by itself if this
+# process is killed without a chance to stop it.
+SERVER_PERSIST_SECONDS = 20
+DRIVER_TIMEOUT_MS = 20000
+WINE_DIR = r"c:\e2e"
+
+# The dialog's controls (ui/resource.h) and the standard buttons.
+IDOK, IDCANCEL = 1, 2
+IDC_DEST_DIR, IDC_MESSAGE = 1005, 1012
+IDC_LANG_ENGLISH, IDC_LANG_DEUTSCH, IDC_LANG_FRANCAIS, IDC_LANG_ITALIANO = (
+    1008, 1009, 1010, 1011)
+LANGUAGE_BUTTONS = {"e": IDC_LANG_ENGLISH, "d": IDC_LANG_DEUTSCH,
+                    "f": IDC_LANG_FRANCAIS, "i": IDC_LANG_ITALIANO}
+
+
+class HarnessError(RuntimeError):
+    """The environment, not setup.exe, failed."""
+
+
+class DriverFailure(AssertionError):
+    """A driver command failed: setup.exe did not behave as scripted."""
+
+
+def wine_environment(prefix, home, display):
+    env = {k: v for k, v in os.environ.items()
+           if not k.startswith(("WINE", "XDG_", "WAYLAND"))}
+    env.update(
+        WINEPREFIX=str(prefix),
+        WINEARCH="win64",
+        WINEDEBUG="-all",
+        # No Mono or Gecko install prompts, no menu entries on the host.
+        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
+        # Wine links the user's folders to $HOME: keep them in the run.
+        HOME=str(home),
+        XDG_CONFIG_HOME=str(home / ".config"),
+        XDG_DATA_HOME=str(home / ".local" / "share"),
+        XDG_CACHE_HOME=str(home / ".cache"),
+        # English locale: the ANSI code page is 1252, as on the target.
+        LANG="C.UTF-8",
+        LC_ALL="C.UTF-8",
+    )
+    env.pop("DISPLAY", None)
+    if display:
+        env["DISPLAY"] = display
+    return env
+
+
+def _run(argv, env, timeout, what, cwd=None):
+    try:
+        done = subprocess.run(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              timeout=timeout)
+    except FileNotFoundError as error:
+        raise HarnessError(f"{what}: {argv[0]} is not installed") from error
+    except subprocess.TimeoutExpired as error:
+        raise HarnessError(f"{what}: no end after {timeout} s") from error
+    if done.returncode != 0:
+        raise HarnessError(f"{what} failed ({done.returncode}):\n"
+                           + done.stdout.decode(errors="replace"))
+    return done.stdout
+
+
+# --- registry files -------------------------------------------------------
+
+def _reg_key_line(key):
+    return "[" + key.replace("\\", "\\\\") + "]"
+
+
+def _reg_string(text):
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def set_reg_values(reg_file, key, values):
+    """Replaces the values of one key in a registry file of a prefix whose
+    wineserver is not running (the server rewrites the files on exit)."""
+    lines = Path(reg_file).read_text(encoding="utf-8").split("\n")
+    head = _reg_key_line(key)
+    body = [f"{_reg_string(name)}={_reg_string(value)}"
+            for name, value in sorted(values.items())]
+    for i, line in enumerate(lines):
+        if line == head or line.startswith(head + " "):
+            end = i + 1
+            while end < len(lines) and lines[end].strip():
+                end += 1
+            lines[i + 1:end] = body
+            break
+    else:
+        if lines and lines[-1] == "":
+            lines.pop()
+        lines += ["", f"{head} {int(time.time())}", *body, ""]
+    Path(reg_file).write_text("\n".join(lines), encoding="utf-8")
+
+
+# --- the template prefix --------------------------------------------------
+
+def create_template(folder):
+    """Makes a fresh prefix in folder/prefix; returns the folder."""
+    folder = Path(folder)
+    prefix, home = folder / "prefix", folder / "home"
+    home.mkdir(parents=True)
+    env = wine_environment(prefix, home, None)
+    _run(["wineboot", "-i"], env, 180, "wineboot")
+    stop_server(env)
+
+    # Every program runs on a virtual desktop: Wine then draws the frames
+    # and captions itself, the work area is the same everywhere, and a
+    # screenshot of the root window shows the whole dialog.
+    set_reg_values(prefix / "user.reg", r"Software\Wine\Explorer",
+                   {"Desktop": "Default"})
+    set_reg_values(prefix / "user.reg", r"Software\Wine\Explorer\Desktops",
+                   {"Default": SCREEN})
+    # Drives come from the tests only: no host root as z:, no ports.
+    for entry in (prefix / "dosdevices").iterdir():
+        if entry.name != "c:":
+            entry.unlink()
+    set_reg_values(prefix / "system.reg", r"Software\Wine\Drives", {})
+    # The user's folders are links into $HOME: make them plain folders,
+    # so a shortcut on the desktop stays in the clone that made it.
+    for link in (prefix / "drive_c" / "users").glob("*/*"):
+        if link.is_symlink():
+            link.unlink()
+            link.mkdir()
+    (folder / "READY").write_text("")
+    return folder
+
+
+def clone_prefix(template, target):
+    """Copies a prefix; the big files under c:\\windows, which nothing here
+    writes, are hard links. The registry and everything else are copies."""
+    template, target = Path(template), Path(target)
+    windows = template / "drive_c" / "windows"
+    for here, dirs, files in os.walk(template):
+        here = Path(here)
+        out = target / here.relative_to(template)
+        out.mkdir(exist_ok=True)
+        for name in dirs + files:
+            source = here / name
+            if source.is_symlink():
+                os.symlink(os.readlink(source), out / name)
+            elif name in files:
+                if (windows in source.parents and source.stat().st_size >= 65536):
+                    try:
+                        os.link(source, out / name)
+                        continue
+                    except OSError:
+                        pass
+                shutil.copy2(source, out / name)
+        dirs[:] = [d for d in dirs if not (here / d).is_symlink()]
+
+
+def stop_server(env):
+    """Ends the prefix's wineserver and its processes, and waits for it."""
+    for flag in ("-k", "-w"):
+        try:
+            subprocess.run(["wineserver", flag], env=env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           timeout=30)
+        except (subprocess.TimeoutExpired, FileNotFoundError):
+            pass
+
+
+def _die_with_parent():
+    # Xvfb must not outlive a test process that is killed outright.
+    try:
+        ctypes.CDLL("libc.so.6").prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+    except OSError:
+        pass
+
+
+def start_xvfb(log_path):
+    read_end, write_end = os.pipe()
+    with open(log_path, "wb") as log:
+        try:
+            process = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN + "x24",
+                 "-nolisten", "tcp", "-noreset"],
+                pass_fds=(write_end,), stdin=subprocess.DEVNULL,
+                stdout=subprocess.DEVNULL, stderr=log, preexec_fn=_die_with_parent)
+        except FileNotFoundError as error:
+            raise HarnessError("Xvfb is not installed") from error
+    os.close(write_end)
+    number = b""
+    with selectors.DefaultSelector() as selector:
+        selector.register(read_end, selectors.EVENT_READ)
+        deadline = time.monotonic() + 30
+        while not number.endswith(b"\n"):
+            if not selector.select(max(0.0, deadline - time.monotonic())):
+                break
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+    os.close(read_end)
+    if not number.strip():
+        process.kill()
+        process.wait()
+        raise HarnessError("Xvfb did not start: " + Path(log_path).read_text(errors="replace"))
+    return process, ":" + number.decode().strip()
+
+
+# --- one test process's session -------------------------------------------
+
+class DriverRun:
+    """What one ui_driver run reported: the start line and one result per
+    command, in the order of the commands."""
+
+    def __init__(self, start, results, stderr):
+        self.start = start
+        self.results = results
+        self.stderr = stderr
+
+    def __getitem__(self, index):
+        return self.results[index]
+
+    def of(self, command):
+        return [r for r in self.results if r["cmd"] == command]
+
+    @property
+    def exit_status(self):
+        exits = self.of("wait-exit")
+        return exits[-1]["status"] if exits else None
+
+
+def read_bytes(result):
+    """The bytes of a read text, in the ANSI code page (1252)."""
+    return bytes.fromhex(result["ansi"])
+
+
+class WineSession:
+    def __init__(self, setup_exe, ui_driver, template=None, display=None,
+                 keep=False):
+        self.setup_exe = Path(setup_exe)
+        self.ui_driver = Path(ui_driver)
+        self.template = Path(template) if template else None
+        self.host_display = display
+        self.keep = keep
+        self.root = None
+        self.prefix = None
+        self.xvfb = None
+        self.display = None
+        self.layout = None
+        self.server_running = False
+
+    # Lifecycle.
+
+    def start(self):
+        for path in (self.setup_exe, self.ui_driver):
+            if not path.is_file():
+                raise HarnessError(f"{path} does not exist: build it first")
+        runs = self.template / "runs" if self.template else None
+        if runs:
+            runs.mkdir(exist_ok=True)
+        self.root = Path(tempfile.mkdtemp(prefix="orvik-e2e-", dir=runs))
+        try:
+            if self.template is None:
+                create_template(self.root / "template")
+                template = self.root / "template"
+            else:
+                template = self.template
+            self.prefix = self.root / "prefix"
+            self.home = self.root / "home"
+            clone_prefix(template / "prefix", self.prefix)
+            shutil.copytree(template / "home", self.home, symlinks=True)
+            if self.template is None:
+                shutil.rmtree(template)
+            tools = self.prefix / "drive_c" / "e2e"
+            tools.mkdir()
+            shutil.copy2(self.setup_exe, tools / "setup.exe")
+            shutil.copy2(self.ui_driver, tools / "ui_driver.exe")
+            (self.root / "drives").mkdir()
+            if self.host_display:
+                self.display = self.host_display
+            else:
+                self.xvfb, self.display = start_xvfb(self.root / "xvfb.log")
+            self.env = wine_environment(self.prefix, self.home, self.display)
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def close(self):
+        if self.root is None:
+            return
+        if self.prefix is not None and self.prefix.exists():
+            stop_server(wine_environment(self.prefix, self.home, None))
+        self.server_running = False
+        if self.xvfb is not None:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(10)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+                self.xvfb.wait()
+            self.xvfb = None
+        if self.keep:
+            print(f"e2e: kept {self.root}", file=sys.stderr)
+        else:
+            shutil.rmtree(self.root, ignore_errors=True)
+        self.root = None
+
+    def _start_server(self):
+        # The launcher returns once the server listens; the server itself
+        # detaches, so its output must not be a pipe anybody waits on.
+        subprocess.run(["wineserver", f"-p{SERVER_PERSIST_SECONDS}"], env=self.env,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30, check=True)
+        self.server_running = True
+
+    # Drives.
+
+    def drive_path(self, letter):
+        return self.root / "drives" / letter.lower()
+
+    def set_drives(self, layout):
+        """layout: {"d": "cdrom", "e": "hd", ...}. Restarts the wineserver
+        only when letters or types change."""
+        layout = {letter.lower(): kind for letter, kind in layout.items()}
+        if layout == self.layout and self.server_running:
+            return
+        if self.server_running:
+            stop_server(self.env)
+            self.server_running = False
+        devices = self.prefix / "dosdevices"
+        for entry in devices.iterdir():
+            if entry.name != "c:":
+                entry.unlink()
+        for letter in layout:
+            os.symlink(self.drive_path(letter), devices / f"{letter}:")
+        set_reg_values(self.prefix / "system.reg", r"Software\Wine\Drives",
+                       {f"{letter}:": kind for letter, kind in layout.items()})
+        self.layout = layout
+        self._start_server()
+
+    def insert(self, letter, folder):
+        """Puts a copy of folder in the drive; None leaves it without a disc."""
+        target = self.drive_path(letter)
+        if target.exists():
+            shutil.rmtree(target)
+        if folder is not None:
+            shutil.copytree(folder, target)
+        return target
+
+    # Files of drive c:.
+
+    def c_path(self, windows_path=""):
+        relative = windows_path.replace("\\", "/").lstrip("/")
+        if relative[:2].lower() == "c:":
+            relative = relative[2:].lstrip("/")
+        return self.prefix / "drive_c" / relative
+
+    @property
+    def debug_log_path(self):
+        return self.c_path(r"windows\debug.txt")
+
+    def debug_log(self):
+        path = self.debug_log_path
+        return path.read_bytes() if path.exists() else None
+
+    def desktop(self):
+        users = self.prefix / "drive_c" / "users"
+        user = next(p for p in users.iterdir() if p.name != "Public")
+        return user / "Desktop"
+
+    def reset(self):
+        """Between tests: no log, no installation, no shortcut, no discs."""
+        self.debug_log_path.unlink(missing_ok=True)
+        for installed in self.c_path().glob("orvik*"):
+            shutil.rmtree(installed, ignore_errors=True)
+        for desktop in self.prefix.glob("drive_c/users/*/Desktop"):
+            for link in desktop.glob("*.lnk"):
+                link.unlink()
+        for letter in self.layout or {}:
+            self.insert(letter, None)
+
+    # Running setup.exe.
+
+    def drive(self, commands, args=(), cwd=None, program=None, on_pause=None,
+              timeout=90):
+        """Runs setup.exe under the UI driver. commands: strings split at
+        spaces, or tuples for arguments with spaces. Raises DriverFailure
+        with the whole exchange when a command fails."""
+        if not self.server_running:
+            self.set_drives(self.layout or {})
+        program = program or WINE_DIR + r"\setup.exe"
+        argv = ["wine", WINE_DIR + r"\ui_driver.exe", "--timeout", str(DRIVER_TIMEOUT_MS)]
+        if cwd:
+            argv += ["--cwd", cwd]
+        argv += ["--", program, *args]
+        script = [c.split() if isinstance(c, str) else [str(a) for a in c]
+                  for c in commands]
+        for command in script:
+            argv += [":", *command]
+        stderr = tempfile.TemporaryFile(dir=self.root)
+        process = subprocess.Popen(argv, env=self.env, cwd=self.c_path(),
+                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                   stderr=stderr)
+        lines = []
+        try:
+            lines = self._read_results(process, len(script) + 1, on_pause, timeout)
+            process.stdin.close()
+            process.wait(30)
+        finally:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+            process.stdout.close()
+            stderr.seek(0)
+            err = stderr.read().decode(errors="replace")
+            stderr.close()
+        transcript = "\n".join(json.dumps(r) for r in lines)
+        if len(lines) < len(script) + 1 or not all(r.get("ok") for r in lines):
+            raise DriverFailure(f"driver run failed: {' '.join(argv[2:])}\n"
+                                f"{transcript}\nexit {process.returncode}\n{err}")
+        if process.returncode != 0:
+            raise DriverFailure(f"driver exit {process.returncode}\n{transcript}\n{err}")
+        return DriverRun(lines[0], lines[1:], err)
+
+    def _read_results(self, process, expected, on_pause, timeout):
+        # Read line by line up to the last expected result: a Wine process
+        # that inherited the pipe must not keep us waiting for its end.
+        results, buffer = [], b""
+        deadline = time.monotonic() + timeout
+        fd = process.stdout.fileno()
+        with selectors.DefaultSelector() as selector:
+            selector.register(fd, selectors.EVENT_READ)
+            while len(results) < expected:
+                while b"\n" not in buffer:
+                    left = deadline - time.monotonic()
+                    if left <= 0 or not selector.select(left):
+                        return results
+                    chunk = os.read(fd, 65536)
+                    if not chunk:
+                        return results
+                    buffer += chunk
+                line, buffer = buffer.split(b"\n", 1)
+                result = json.loads(line)
+                results.append(result)
+                if not result.get("ok", True):
+                    return results
+                if result.get("cmd") == "pause":
+                    if on_pause:
+                        on_pause(len(results) - 2)
+                    process.stdin.write(b"\n")
+                    process.stdin.flush()
+        return results
+
+    def screenshot(self, path):
+        _run(["import", "-display", self.display, "-window", "root", str(path)],
+             self.env, 60, "screenshot")
+        return path
+
+
+# --- CDs ------------------------------------------------------------------
+
+def build_cd(folder, *, source=SAMPLE_CD, remove=(), files=None, legacy=False,
+             setup_exe=None):
+    """A CD variant in folder: a copy of source with paths (relative, "/")
+    removed, files (path -> bytes) added or replaced. legacy: the old layout,
+    one message file install\\install.dat (the English one) and no language
+    message files. setup_exe: put the program on the CD as setup.exe."""
+    folder = Path(folder)
+    shutil.copytree(source, folder)
+    if legacy:
+        english = (folder / "install" / "einstall.dat").read_bytes()
+        for message_file in (folder / "install").glob("?install.dat"):
+            message_file.unlink()
+        (folder / "install" / "install.dat").write_bytes(english)
+    for relative in remove:
+        target = folder / relative
+        if target.is_dir():
+            shutil.rmtree(target)
+        else:
+            target.unlink()
+    for relative, data in (files or {}).items():
+        target = folder / relative
+        target.parent.mkdir(parents=True, exist_ok=True)
+        target.write_bytes(data)
+    if setup_exe:
+        shutil.copy2(setup_exe, folder / "setup.exe")
+    return folder
+
+
+def message_lines(path, first, count):
+    """Lines of a message file as stored, line ends included."""
+    lines = Path(path).read_bytes().split(b"\n")
+    lines = [line + b"\n" for line in lines[:-1]] + ([lines[-1]] if lines[-1] else [])
+    return b"".join(lines[first:first + count])
+
+
+# --- the session shared by the tests of one process -------------------------
+
+_session = None
+
+
+def _close_session(*_):
+    global _session
+    if _session is not None:
+        session, _session = _session, None
+        session.close()
+
+
+def _on_signal(number, _frame):
+    _close_session()
+    signal.signal(number, signal.SIG_DFL)
+    os.kill(os.getpid(), number)
+
+
+def session():
+    """The process's Wine session, started on first use and closed at exit,
+    also when the process is interrupted or terminated."""
+    global _session
+    if _session is None:
+        setup_exe = os.environ.get("ORVIK_E2E_SETUP_EXE")
+        ui_driver = os.environ.get("ORVIK_E2E_UI_DRIVER")
+        if not setup_exe or not ui_driver:
+            raise HarnessError("set ORVIK_E2E_SETUP_EXE and ORVIK_E2E_UI_DRIVER")
+        template = None
+        state = os.environ.get("ORVIK_E2E_TEMPLATE_FILE")
+        if state and Path(state).is_file():
+            template = Path(Path(state).read_text().strip())
+            if not (template / "READY").exists():
+                raise HarnessError(f"the template {template} is not complete")
+        display = None
+        if os.environ.get("ORVIK_E2E_DISPLAY") == "host":
+            display = os.environ.get("DISPLAY") or None
+            if not display:
+                raise HarnessError("ORVIK_E2E_DISPLAY=host needs $DISPLAY")
+        atexit.register(_close_session)
+        for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            signal.signal(number, _on_signal)
+        _session = WineSession(setup_exe, ui_driver, template, display,
+                               keep=os.environ.get("ORVIK_E2E_KEEP") == "1").start()
+    return _session
+
+
+# --- the tests' base class ---------------------------------------------------
+
+# CD-ROM drives d:, f: and g: around a fixed disk e:, so that every search
+# case fits one layout and the wineserver never restarts between tests.
+STANDARD_DRIVES = {"d": "cdrom", "e": "hd", "f": "cdrom", "g": "cdrom"}
+
+
+def lookup(name, found, legacy=False):
+    """A "Looking for" line of the debug log as a pattern: a found file has
+    a non-zero stream identity, a missing one eight zeros."""
+    head = re.escape(f"Looking for '{name}': ".encode("cp1252"))
+    identity = rb"(?!00000000)[0-9A-F]{8}" if found else rb"00000000"
+    return re.compile(head + identity + (rb", version 7" if legacy else b""))
+
+
+class WineTestCase(unittest.TestCase):
+    drives = STANDARD_DRIVES
+
+    @classmethod
+    def setUpClass(cls):
+        cls.wine = session()
+        cls.wine.set_drives(cls.drives)
+
+    def setUp(self):
+        self.wine.reset()
+        self.scratch = Path(tempfile.mkdtemp(dir=self.wine.root))
+        self.addCleanup(shutil.rmtree, self.scratch, True)
+
+    def insert_cd(self, letter, **variant):
+        """Builds a CD variant (see build_cd) with setup.exe on it and puts
+        it in the drive; returns the drive's folder."""
+        variant.setdefault("setup_exe", self.wine.setup_exe)
+        cd = build_cd(self.scratch / f"cd-{letter}", **variant)
+        return self.wine.insert(letter, cd)
+
+    def assertLog(self, expected):
+        """The debug log, line by line: bytes must match exactly, patterns
+        in full. Every line ends in a bare line feed."""
+        log = self.wine.debug_log()
+        self.assertIsNotNone(log, "no debug log was written")
+        self.assertTrue(log.endswith(b"\n"), log)
+        lines = log[:-1].split(b"\n")
+        shown = "\n".join(repr(x) for x in lines)
+        self.assertEqual(len(lines), len(expected), "log:\n" + shown)
+        for line, want in zip(lines, expected):
+            if isinstance(want, bytes):
+                self.assertEqual(line, want, "log:\n" + shown)
+            else:
+                self.assertRegex(line, want, "log:\n" + shown)
+                self.assertTrue(want.fullmatch(line), "log:\n" + shown)
+
+
+# --- fixture commands -------------------------------------------------------
+
+def _create_template_command(state_file):
+    state_file = Path(state_file)
+    _remove_template_command(state_file)
+    folder = Path(tempfile.mkdtemp(prefix="orvik-e2e-template-"))
+    state_file.parent.mkdir(parents=True, exist_ok=True)
+    state_file.write_text(str(folder) + "\n")
+    started = time.monotonic()
+    create_template(folder)
+    print(f"Wine template prefix in {folder} ({time.monotonic() - started:.1f} s)")
+
+
+def _remove_template_command(state_file):
+    state_file = Path(state_file)
+    if not state_file.exists():
+        return
+    folder = Path(state_file.read_text().strip())
+    # Sessions killed outright may have left their servers behind.
+    for prefix in [folder / "prefix", *folder.glob("runs/*/prefix")]:
+        if prefix.is_dir():
+            stop_server(wine_environment(prefix, folder / "home", None))
+    if folder.name.startswith("orvik-e2e-template-"):
+        shutil.rmtree(folder, ignore_errors=True)
+    state_file.unlink()
+
+
+if __name__ == "__main__":
+    commands = {"create-template": _create_template_command,
+                "remove-template": _remove_template_command}
+    if len(sys.argv) != 3 or sys.argv[1] not in commands:
+        sys.exit(f"usage: {sys.argv[0]} create-template|remove-template STATE_FILE")
+    try:
+        commands[sys.argv[1]](sys.argv[2])
+    except HarnessError as error:
+        sys.exit(f"e2e: {error}")
