@@ -1,8 +1,6 @@
 #include "platform/posix/posix_file_system.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,22 +60,13 @@ bool AppendComponents(std::vector<std::string>& base,
   return true;
 }
 
-// The entry of `folder` whose name matches `name` ignoring case, or `name`
-// itself when there is none (yet).
-std::string MatchEntry(const std::string& folder, const std::string& name) {
-  struct stat info;
-  if (::lstat((folder + "/" + name).c_str(), &info) == 0) return name;
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return name;
-  std::string match = name;
-  while (dirent* entry = ::readdir(dir)) {
-    if (::strcasecmp(entry->d_name, name.c_str()) == 0) {
-      match = entry->d_name;
-      break;
-    }
-  }
-  ::closedir(dir);
-  return match;
+// Windows refuses such a name with ERROR_INVALID_NAME, which the C runtime
+// does not count among the errors of a path that does not exist.
+bool HasInvalidName(const std::string& path) {
+  const bool has_drive = path.size() >= 2 && path[1] == ':';
+  for (const auto& part : SplitComponents(has_drive ? path.substr(2) : path))
+    if (!IsValidComponent(part)) return true;
+  return false;
 }
 
 bool IsFolder(const std::string& host_path) {
@@ -120,6 +109,16 @@ class PosixFile : public File {
   int fd_;
 };
 
+bool IsWrongPath(int error) { return error == ENOENT || error == ENOTDIR; }
+
+int OpenHostForReading(const std::string& host) {
+  return ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+int OpenHostForWriting(const std::string& host) {
+  return ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+}
+
 }  // namespace
 
 void PosixFileSystem::MapDrive(char letter, const std::string& host_folder) {
@@ -159,6 +158,13 @@ std::optional<PosixFileSystem::Location> PosixFileSystem::Resolve(
   return location;
 }
 
+// The entry of `folder` whose name matches `name` ignoring case, or `name`
+// itself when there is none (yet). A name that exists as spelled wins.
+std::string PosixFileSystem::MatchEntry(const std::string& folder,
+                                        const std::string& name) const {
+  return names_.Find(folder, name).value_or(name);
+}
+
 std::optional<std::string> PosixFileSystem::ToHostPath(
     const Location& location) const {
   std::string host = drives_.at(location.drive);
@@ -180,30 +186,55 @@ std::string PosixFileSystem::CurrentFolder() const {
   return current_components_.empty() ? folder + "\\" : folder;
 }
 
-std::unique_ptr<File> PosixFileSystem::OpenForReading(const std::string& path) {
-  const auto host = HostPath(path);
-  if (!host || IsFolder(*host)) return nullptr;
-  const int fd = ::open(host->c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  return std::make_unique<PosixFile>(fd);
+// Paths whose names exist as spelled, the common case, are opened straight
+// away; matching every component without regard to case costs a lookup
+// per component and is left for when that fails. Where the spelled path
+// exists, the matching would pick the same names: exact spelling wins.
+std::string PosixFileSystem::SpelledHostPath(const Location& location) const {
+  std::string host = drives_.at(location.drive);
+  for (const auto& component : location.components) host += "/" + component;
+  return host;
 }
 
+std::unique_ptr<File> PosixFileSystem::OpenForReading(const std::string& path) {
+  const auto location = Resolve(path);
+  if (!location) return nullptr;
+  int fd = OpenHostForReading(SpelledHostPath(*location));
+  if (fd < 0 && IsWrongPath(errno)) fd = OpenHostForReading(*ToHostPath(*location));
+  if (fd < 0) return nullptr;
+  auto file = std::make_unique<PosixFile>(fd);
+  // A folder opens for reading here, but not on Windows.
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return nullptr;
+  return file;
+}
+
+// The file to write may exist in another case, so its own name is always
+// matched; its folder is first taken as spelled. A folder fails with EISDIR.
 std::unique_ptr<File> PosixFileSystem::OpenForWriting(const std::string& path) {
-  const auto host = HostPath(path);
-  if (!host || IsFolder(*host)) return nullptr;
-  const int fd =
-      ::open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const auto location = Resolve(path);
+  if (!location || location->components.empty()) return nullptr;
+  Location folder = *location;
+  folder.components.pop_back();
+  const std::string spelled_folder = SpelledHostPath(folder);
+  int fd = OpenHostForWriting(
+      spelled_folder + "/" + MatchEntry(spelled_folder, location->components.back()));
+  if (fd < 0 && IsWrongPath(errno)) fd = OpenHostForWriting(*ToHostPath(*location));
   if (fd < 0) return nullptr;
   return std::make_unique<PosixFile>(fd);
 }
 
 CreateFolderResult PosixFileSystem::CreateFolder(const std::string& path) {
   const auto host = HostPath(path);
-  if (!host) return CreateFolderResult::kNoSuchPath;
+  if (!host) {
+    return HasInvalidName(path) ? CreateFolderResult::kOtherError
+                                : CreateFolderResult::kNoSuchPath;
+  }
   if (::mkdir(host->c_str(), 0755) == 0) return CreateFolderResult::kCreated;
   // ENOTDIR: a component of the parent is a file, which Windows reports as
-  // a path that does not exist.
-  if (errno == ENOENT || errno == ENOTDIR) return CreateFolderResult::kNoSuchPath;
+  // a path that does not exist; a name too long is ERROR_FILENAME_EXCED_RANGE.
+  if (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG)
+    return CreateFolderResult::kNoSuchPath;
   return CreateFolderResult::kOtherError;
 }
 

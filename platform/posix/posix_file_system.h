@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/file_system.h"
+#include "platform/posix/folder_name_index.h"
 
 namespace orvik {
 
@@ -43,7 +44,11 @@ class PosixFileSystem : public FileSystem {
   };
   std::optional<Location> Resolve(const std::string& windows_path) const;
   std::optional<std::string> ToHostPath(const Location& location) const;
+  std::string SpelledHostPath(const Location& location) const;
+  std::string MatchEntry(const std::string& folder, const std::string& name) const;
 
+  // Resolving a path consults it; it only mirrors the host folders.
+  mutable FolderNameIndex names_;
   std::map<char, std::string> drives_;
   char current_drive_ = 0;
   std::vector<std::string> current_components_;
