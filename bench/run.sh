@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Copy benchmark: the copy engine's native build (bench/copy_bench.cpp)
+# against cp and a plain loop of 32 KiB read/write calls (copy_loop.cpp),
+# side by side on the same generated files with a warm page cache:
+#   big     one file of 1 GiB
+#   small   5,000 files of 1-64 KiB
+#   medium  200 files of 1-4 MiB
+# Prints the median of RUNS runs per program and the ratios engine/cp and
+# engine/loop; the target is engine/loop <= 1.1 on every set.
+#
+#   bench/run.sh                 all sets, 3 runs
+#   SETS="small" RUNS=5 bench/run.sh
+#
+# The files are generated under $TMPDIR (or /tmp) and removed afterwards;
+# the big set needs about 3 GiB free there. Not part of CI.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${BUILD:-$ROOT/build/bench}
+RUNS=${RUNS:-3}
+SETS=${SETS:-big small medium}
+
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release \
+  -DORVIK_BUILD_BENCH=ON -DORVIK_BUILD_TESTS=OFF >/dev/null
+cmake --build "$BUILD" --target copy_bench copy_loop -j2 >/dev/null
+ENGINE=$BUILD/bench/copy_bench
+LOOP=$BUILD/bench/copy_loop
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/orvik-bench.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+
+# Writes a CD for one set into $1: the files under files/, the copy list
+# install/eopylist.dat (with the five check-only positions filled by the
+# list itself, so that every file is copied), and list.txt for copy_loop.
+generate() {
+  python3 - "$@" <<'PY'
+import os, random, sys
+cd, count, low, high = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+random.seed(8)
+os.makedirs(f"{cd}/install")
+block = os.urandom(1 << 20)
+names = []
+for i in range(count):
+    folder = f"files/{i // 500:02d}"
+    os.makedirs(f"{cd}/{folder}", exist_ok=True)
+    name = f"{folder}/f{i:05d}.bin"
+    size = random.randint(low, high)
+    with open(f"{cd}/{name}", "wb") as out:
+        while size > 0:
+            piece = block[random.randrange(0, 1024):][:size]
+            out.write(piece)
+            size -= len(piece)
+    names.append(name)
+filler = "\\install\\eopylist.dat"
+entries = [filler] * 4 + ["\\" + n.replace("/", "\\") for n in names]
+entries.insert(6, filler)
+with open(f"{cd}/install/eopylist.dat", "w", newline="") as out:
+    out.write(f"{len(entries)} 0\r\n" + "".join(e + "\r\n" for e in entries))
+with open(f"{cd}/list.txt", "w") as out:
+    out.write("".join(n + "\n" for n in names))
+PY
+}
+
+now_ns() { date +%s%N; }
+
+# Prints the seconds that "$@" takes, then removes the destination and
+# flushes it to disk outside the timing.
+time_one() {
+  local dest=$1
+  shift
+  local start end
+  start=$(now_ns)
+  "$@"
+  end=$(now_ns)
+  rm -rf "$dest"
+  sync
+  awk -v ns=$((end - start)) 'BEGIN { printf "%.3f\n", ns / 1e9 }'
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+run_engine() { "$ENGINE" "$1" "$WORK" dest; }
+run_cp() { mkdir "$WORK/dest" && (cd "$1" && xargs -d '\n' -a list.txt cp -t "$WORK/dest"); }
+run_loop() { mkdir "$WORK/dest" && "$LOOP" "$1/list.txt" "$1" "$WORK/dest"; }
+
+bench_set() {
+  local label=$1 cd=$WORK/$2
+  shift 2
+  generate "$cd" "$@"
+  cat "$cd"/files/*/* >/dev/null  # warm the page cache
+  local engine=() cp=() loop=()
+  for _ in $(seq "$RUNS"); do
+    engine+=("$(time_one "$WORK/dest" run_engine "$cd")")
+    cp+=("$(time_one "$WORK/dest" run_cp "$cd")")
+    loop+=("$(time_one "$WORK/dest" run_loop "$cd")")
+  done
+  local e c l
+  e=$(printf '%s\n' "${engine[@]}" | median)
+  c=$(printf '%s\n' "${cp[@]}" | median)
+  l=$(printf '%s\n' "${loop[@]}" | median)
+  awk -v n="$label" -v e="$e" -v c="$c" -v l="$l" \
+    'BEGIN { printf "%-26s %9.3f %9.3f %9.3f %10.2f %12.2f\n", n, e, c, l, e / c, e / l }'
+  rm -rf "$cd"
+}
+
+printf '%-26s %9s %9s %9s %10s %12s\n' "set (median of $RUNS)" "engine s" "cp s" \
+  "loop s" "engine/cp" "engine/loop"
+for set in $SETS; do
+  case $set in
+    big) bench_set "one 1 GiB file" big 1 $((1 << 30)) $((1 << 30)) ;;
+    small) bench_set "5,000 files of 1-64 KiB" small 5000 1024 65536 ;;
+    medium) bench_set "200 files of 1-4 MiB" medium 200 $((1 << 20)) $((4 << 20)) ;;
+    *) echo "unknown set: $set" >&2; exit 2 ;;
+  esac
+done
