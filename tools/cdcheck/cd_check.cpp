@@ -1,0 +1,31 @@
+#include "tools/cdcheck/cd_check.h"
+
+#include "tools/cdcheck/cd_access.h"
+#include "tools/cdcheck/copy_list_check.h"
+#include "tools/cdcheck/message_file_check.h"
+
+namespace orvik::cdcheck {
+
+CheckResult CheckCd(FileSystem& files, char drive) {
+  const Cd cd(files, drive);
+  CheckResult result;
+  const MessageFileUse messages = CheckMessageFiles(cd, result.diagnostics);
+  result.product_version = messages.product_version;
+  auto installs = CheckCopyLists(cd, result.diagnostics);
+
+  for (const auto& language : kLanguages) {
+    LanguageResult entry;
+    entry.letter = language.letter;
+    entry.name = language.name;
+    const auto message_file = messages.file_of_language.find(language.letter);
+    if (message_file != messages.file_of_language.end())
+      entry.message_file = message_file->second;
+    entry.copy_list = installs[language.letter].copy_list;
+    entry.plan = std::move(installs[language.letter].plan);
+    result.languages.push_back(std::move(entry));
+  }
+  result.diagnostics.SortByPlace();
+  return result;
+}
+
+}  // namespace orvik::cdcheck

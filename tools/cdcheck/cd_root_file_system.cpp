@@ -1,0 +1,56 @@
+#include "tools/cdcheck/cd_root_file_system.h"
+
+namespace orvik::cdcheck {
+
+namespace {
+
+constexpr char kNoDrive = '@';
+
+char AsciiUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// "E:\" and "cd\" become "E:" and "cd", so that "\install" can follow.
+std::string WithoutTrailingSeparators(std::string folder) {
+  while (!folder.empty() && IsSeparator(folder.back())) folder.pop_back();
+  return folder;
+}
+
+}  // namespace
+
+CdRootFileSystem::CdRootFileSystem(std::unique_ptr<FileSystem> host, char drive,
+                                   std::string root)
+    : host_(std::move(host)),
+      drive_(AsciiUpper(drive)),
+      root_(WithoutTrailingSeparators(std::move(root))) {}
+
+std::optional<std::string> CdRootFileSystem::HostPath(const std::string& path) const {
+  if (path.size() < 3 || AsciiUpper(path[0]) != drive_ || path[1] != ':' ||
+      !IsSeparator(path[2]))
+    return std::nullopt;
+  return root_ + path.substr(2);
+}
+
+std::unique_ptr<File> CdRootFileSystem::OpenForReading(const std::string& path) {
+  const auto host_path = HostPath(path);
+  if (!host_path) return nullptr;
+  return host_->OpenForReading(*host_path);
+}
+
+std::unique_ptr<File> CdRootFileSystem::OpenForWriting(const std::string&) {
+  return nullptr;
+}
+
+CreateFolderResult CdRootFileSystem::CreateFolder(const std::string&) {
+  return CreateFolderResult::kOtherError;
+}
+
+bool CdRootFileSystem::SetCurrentFolder(const std::string&) { return false; }
+
+bool CdRootFileSystem::RemoveFile(const std::string&) { return false; }
+
+char CdRootFileSystem::CurrentDriveLetter() { return kNoDrive; }
+
+}  // namespace orvik::cdcheck

@@ -1,0 +1,347 @@
+#include "tools/cdcheck/copy_list_check.h"
+
+#include <set>
+#include <utility>
+
+#include "engine/copy_list.h"
+#include "engine/line_reader.h"
+#include "engine/result_codes.h"
+#include "engine/settings_file.h"
+#include "tools/cdcheck/cp1252.h"
+#include "tools/cdcheck/settings_file_check.h"
+#include "tools/cdcheck/text_format.h"
+
+namespace orvik::cdcheck {
+
+namespace {
+
+constexpr char kInstallFolder[] = "\\install\\";
+constexpr char kCopyListSuffix[] = "opylist.dat";
+constexpr char kFallbackLanguage = 'e';
+constexpr char kLanguageFreeList = 'c';
+// Setup never gives a copy-list drive.
+constexpr char kNoCopyListDrive = 0;
+constexpr char kCopyListDriveMark = ':';
+// The longest line, line break included, that the format allows.
+constexpr std::size_t kCopyListLineBytes = 99;
+// Removed from the destination folder after every installation.
+constexpr const char* kStaleDataFiles[] = {"\\astdata.ast", "\\astdata.lim"};
+
+std::string Code(int result) { return std::to_string(result); }
+
+bool IsBlankLine(const std::string& line) {
+  return line.find_first_not_of(" \t\r\n\v\f") == std::string::npos;
+}
+
+bool IsStaleDataFile(const std::string& destination_name) {
+  for (const char* stale : kStaleDataFiles)
+    if (FoldCase(destination_name) == stale) return true;
+  return false;
+}
+
+// The file name without its leading backslash.
+std::string BareName(const std::string& destination_name) {
+  return destination_name.substr(1);
+}
+
+struct SourceFile {
+  bool opens = false;
+  bool read_error = false;
+  std::uint64_t bytes = 0;
+};
+
+// Checks one copy list and works out its installation.
+class CopyListChecker {
+ public:
+  CopyListChecker(const Cd& cd, Diagnostics& out) : cd_(cd), out_(out) {}
+
+  InstallPlan Check(const std::string& list_name);
+
+ private:
+  struct CopiedName {
+    std::size_t line;
+    std::string name;
+  };
+  struct ListRun {
+    std::string display;
+    InstallPlan plan;
+    // The first copy of each destination name (case folded).
+    std::map<std::string, CopiedName> copied;
+    // The same for the plan, which stops growing where the installation stops.
+    std::map<std::string, std::size_t> planned;
+  };
+
+  void CheckHeader(ListRun& run, CopyListStatus status, const CopyList& list,
+                   const std::vector<std::string>& lines);
+  void CheckLineLengths(const ListRun& run, const std::vector<std::string>& lines,
+                        std::size_t lines_read);
+  // The entry's file on the CD; null, with the error told, when Setup
+  // cannot open it.
+  const SourceFile* OpenableSource(ListRun& run, const CopyListEntry& entry,
+                                   std::size_t position);
+  void CheckEntry(ListRun& run, const CopyListEntry& entry, std::size_t position);
+  void CheckCopiedEntry(ListRun& run, const CopyListEntry& entry,
+                        const std::string& destination, const SourceFile& source);
+  void Plan(ListRun& run, const CopyListEntry& entry,
+            const std::string& destination, const SourceFile& source);
+  void Stop(ListRun& run, std::size_t line, const std::string& why);
+  const SourceFile& Source(const std::string& path);
+
+  const Cd& cd_;
+  Diagnostics& out_;
+  std::map<std::string, SourceFile> sources_;  // by case-folded path
+  std::set<std::string> checked_settings_;
+};
+
+const SourceFile& CopyListChecker::Source(const std::string& path) {
+  const std::string key = FoldCase(path);
+  const auto known = sources_.find(key);
+  if (known != sources_.end()) return known->second;
+  SourceFile source;
+  if (auto file = cd_.files().OpenForReading(path)) {
+    source.opens = true;
+    const FileContent content = ReadContent(*file, false);
+    source.read_error = content.read_error;
+    source.bytes = content.size;
+  }
+  return sources_[key] = source;
+}
+
+void CopyListChecker::Stop(ListRun& run, std::size_t line, const std::string& why) {
+  if (run.plan.stop) return;
+  run.plan.stop = "stops at " + run.display + ":" + std::to_string(line) + ": " + why;
+}
+
+void CopyListChecker::CheckHeader(ListRun& run, CopyListStatus status,
+                                  const CopyList& list,
+                                  const std::vector<std::string>& lines) {
+  const std::string rejected = "Setup rejects the list, and every installation "
+                               "by it stops with " + Code(kInstallCopyListFailed) +
+                               " before copying anything";
+  const std::size_t at_line = list.entries.size() + 2;
+  switch (status) {
+    case CopyListStatus::kOk:
+      break;
+    case CopyListStatus::kBadHeader:
+      out_.Error({run.display, 1},
+                 "the first line must begin with the number of entries: " + rejected);
+      Stop(run, 1, "the header is not a number");
+      return;
+    case CopyListStatus::kMissingEntries:
+      out_.Error({run.display, lines.size()},
+                 "the header announces " + std::to_string(list.entry_count) +
+                     " entries, but only " + std::to_string(list.entries.size()) +
+                     " follow: " + rejected);
+      Stop(run, lines.size(), "entry lines are missing");
+      return;
+    case CopyListStatus::kEntryWithoutName:
+      out_.Error({run.display, at_line}, "the entry line holds no name: " + rejected);
+      Stop(run, at_line, "an entry line holds no name");
+      return;
+    case CopyListStatus::kReadError:
+      out_.Error({run.display}, "cannot be read to its end: " + rejected);
+      Stop(run, at_line, "the list cannot be read");
+      return;
+  }
+  if (list.entry_count <= 0)
+    out_.Warning({run.display, 1}, "the header announces no entries: nothing is copied");
+  for (std::size_t i = list.entries.size() + 1; i < lines.size(); ++i) {
+    if (IsBlankLine(lines[i])) continue;
+    const std::size_t after = lines.size() - i - 1;
+    out_.Warning({run.display, i + 1},
+                 "this line" +
+                     (after == 0 ? std::string()
+                                 : " and the " + std::to_string(after) + " after it") +
+                     " are never read: the header announces " +
+                     std::to_string(list.entry_count) + " entries");
+    break;
+  }
+}
+
+void CopyListChecker::CheckLineLengths(const ListRun& run,
+                                       const std::vector<std::string>& lines,
+                                       std::size_t lines_read) {
+  for (std::size_t i = 0; i < lines.size() && i < lines_read; ++i)
+    if (lines[i].size() > kCopyListLineBytes)
+      out_.Warning({run.display, i + 1, kCopyListLineBytes + 1},
+                   "the line is " + std::to_string(lines[i].size()) +
+                       " bytes long with its line break, more than the " +
+                       std::to_string(kCopyListLineBytes) +
+                       " a copy-list line may have; earlier releases of Setup "
+                       "read the rest as a line of its own");
+}
+
+const SourceFile* CopyListChecker::OpenableSource(ListRun& run,
+                                                  const CopyListEntry& entry,
+                                                  std::size_t position) {
+  const Location at{run.display, entry.line_number};
+  if (entry.name[0] == kCopyListDriveMark) {
+    out_.Error(at, "'" + entry.name +
+                       "': a name beginning with ':' is taken from the copy "
+                       "list's own drive, which Setup never names: the file "
+                       "cannot be opened and the installation stops here with " +
+                       Code(kInstallSourceFileFailed));
+    Stop(run, entry.line_number, entry.name + " cannot be opened");
+    return nullptr;
+  }
+  const SourceFile& source =
+      Source(SourcePath(entry.name, kNoCopyListDrive, cd_.drive()));
+  if (source.opens) return &source;
+  out_.Error(at, entry.name + " is not on the CD: every installation by this "
+                              "list stops here with " +
+                     Code(kInstallSourceFileFailed) +
+                     (IsCheckOnlyPosition(position)
+                          ? " (position " + std::to_string(position) +
+                                " is only checked, not copied, but the file "
+                                "must be there)"
+                          : ""));
+  Stop(run, entry.line_number, entry.name + " is not on the CD");
+  return nullptr;
+}
+
+void CopyListChecker::CheckEntry(ListRun& run, const CopyListEntry& entry,
+                                 std::size_t position) {
+  const SourceFile* source = OpenableSource(run, entry, position);
+  if (source == nullptr) return;
+  const Location at{run.display, entry.line_number};
+  if (IsCheckOnlyPosition(position)) {
+    if (entry.keep_existing)
+      out_.Note(at, "'$' does nothing here: position " + std::to_string(position) +
+                        " is only checked, not copied");
+    return;
+  }
+  if (source->read_error) {
+    out_.Error(at, entry.name + " cannot be read to its end: the installation "
+                                "stops here with " +
+                       Code(kInstallSourceFileFailed));
+    Stop(run, entry.line_number, entry.name + " cannot be read");
+    return;
+  }
+  const auto destination = DestinationName(entry.name);
+  if (!destination) {
+    out_.Error(at, "no file name in the destination folder can be formed from " +
+                       entry.name + ": the installation stops here with " +
+                       Code(kInstallDestFileFailed));
+    Stop(run, entry.line_number, entry.name + " has no destination name");
+    return;
+  }
+  CheckCopiedEntry(run, entry, *destination, *source);
+}
+
+void CopyListChecker::CheckCopiedEntry(ListRun& run, const CopyListEntry& entry,
+                                       const std::string& destination,
+                                       const SourceFile& source) {
+  const Location at{run.display, entry.line_number};
+  const std::string name = BareName(destination);
+  const std::string key = FoldCase(destination);
+  const auto earlier = run.copied.find(key);
+  if (earlier != run.copied.end()) {
+    const std::string earlier_copy = "line " + std::to_string(earlier->second.line) +
+                                     " already puts " + earlier->second.name +
+                                     " into the destination folder";
+    if (entry.keep_existing)
+      out_.Warning(at, "never copied: " + earlier_copy + ", and '$' keeps a file "
+                                                         "that is there");
+    else
+      out_.Warning(at, "overwrites an earlier copy: " + earlier_copy +
+                           " (file names compare ignoring case)");
+  } else if (entry.keep_existing) {
+    out_.Note(at, "'$': copied only when " + name +
+                      " is not in the destination folder yet, so a "
+                      "reinstallation keeps the user's copy");
+  }
+  if (IsStaleDataFile(destination))
+    out_.Warning(at, name + " is deleted again: Setup removes it from the "
+                            "destination folder after copying");
+  if (earlier == run.copied.end()) run.copied[key] = {entry.line_number, name};
+
+  if (SettingsFileNamed(destination) != SettingsFile::kNone &&
+      checked_settings_.insert(FoldCase(entry.name)).second)
+    CheckSettingsFile(cd_, entry.name, out_);
+  if (!run.plan.stop) Plan(run, entry, destination, source);
+}
+
+// The installation on an empty destination folder.
+void CopyListChecker::Plan(ListRun& run, const CopyListEntry& entry,
+                           const std::string& destination, const SourceFile& source) {
+  const std::string key = FoldCase(destination);
+  const auto earlier = run.planned.find(key);
+  if (earlier != run.planned.end()) {
+    if (entry.keep_existing) return;
+    run.plan.files[earlier->second].replaced_by_line = entry.line_number;
+  }
+  run.planned[key] = run.plan.files.size();
+  run.plan.files.push_back({BareName(destination), entry.name, entry.line_number,
+                            source.bytes, entry.keep_existing, 0});
+}
+
+InstallPlan CopyListChecker::Check(const std::string& list_name) {
+  ListRun run;
+  run.display = DisplayName(list_name);
+  auto list_file = cd_.Open(list_name);
+  auto lines_file = cd_.Open(list_name);
+  if (!list_file || !lines_file) {
+    out_.Error({run.display}, "cannot be opened");
+    run.plan.stop = run.display + " cannot be opened";
+    return run.plan;
+  }
+  CopyList list;
+  const CopyListStatus status = ParseCopyList(*list_file, list);
+  const std::vector<std::string> lines =
+      ReadLines(*lines_file, LineReader::kUnlimited).lines;
+
+  CheckHeader(run, status, list, lines);
+  CheckLineLengths(run, lines, list.entries.size() + 1);
+  for (std::size_t position = 0; position < list.entries.size(); ++position)
+    CheckEntry(run, list.entries[position], position);
+  return run.plan;
+}
+
+}  // namespace
+
+std::vector<std::string> CopyListNames(char language) {
+  std::vector<char> letters{language};
+  if (language != kFallbackLanguage) letters.push_back(kFallbackLanguage);
+  letters.push_back(kLanguageFreeList);
+  std::vector<std::string> names;
+  for (char letter : letters)
+    names.push_back(kInstallFolder + std::string(1, letter) + kCopyListSuffix);
+  return names;
+}
+
+std::map<char, LanguageInstall> CheckCopyLists(const Cd& cd, Diagnostics& out) {
+  std::map<char, LanguageInstall> installs;
+  // Each list once, in the order the languages first use it.
+  std::vector<std::pair<std::string, std::vector<char>>> users;
+  for (const auto& language : kLanguages) {
+    const auto names = CopyListNames(language.letter);
+    const std::string own = DisplayName(names.front());
+    std::string chosen;
+    for (const auto& name : names)
+      if (chosen.empty() && cd.Exists(name)) chosen = name;
+    if (chosen.empty()) {
+      out.Error({own}, std::string("no copy list for ") + language.name +
+                           ": every installation in it stops with " +
+                           Code(kInstallCopyListFailed));
+      installs[language.letter].plan.stop = "no copy list";
+      continue;
+    }
+    if (chosen != names.front())
+      out.Warning({own}, std::string("missing: Setup installs ") + language.name +
+                             " by " + DisplayName(chosen));
+    installs[language.letter].copy_list = DisplayName(chosen);
+    auto user = users.begin();
+    while (user != users.end() && user->first != chosen) ++user;
+    if (user == users.end()) user = users.insert(users.end(), {chosen, {}});
+    user->second.push_back(language.letter);
+  }
+
+  CopyListChecker checker(cd, out);
+  for (const auto& [name, letters] : users) {
+    const InstallPlan plan = checker.Check(name);
+    for (char letter : letters) installs[letter].plan = plan;
+  }
+  return installs;
+}
+
+}  // namespace orvik::cdcheck

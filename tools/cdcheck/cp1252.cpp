@@ -1,0 +1,88 @@
+#include "tools/cdcheck/cp1252.h"
+
+namespace orvik::cdcheck {
+
+namespace {
+
+// Code points of 0x80 to 0x9F; 0 marks the undefined bytes.
+constexpr std::uint16_t kHighControls[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, std::uint32_t code_point) {
+  if (code_point < 0x80) {
+    out += static_cast<char>(code_point);
+  } else if (code_point < 0x800) {
+    out += static_cast<char>(0xC0 | (code_point >> 6));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (code_point >> 12));
+    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  }
+}
+
+// Length of the UTF-8 sequence that starts with `lead`, 0 if none does.
+std::size_t Utf8SequenceLength(unsigned char lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 0;
+}
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+}  // namespace
+
+bool IsUndefinedInCp1252(unsigned char byte) {
+  return byte >= 0x80 && byte <= 0x9F && kHighControls[byte - 0x80] == 0;
+}
+
+std::uint32_t Cp1252CodePoint(unsigned char byte) {
+  if (byte < 0x80 || byte > 0x9F) return byte;
+  const std::uint16_t mapped = kHighControls[byte - 0x80];
+  return mapped != 0 ? mapped : byte;
+}
+
+std::string Cp1252ToUtf8(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) AppendUtf8(out, Cp1252CodePoint(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool LooksLikeUtf8(const std::string& text) {
+  bool any_sequence = false;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t length = Utf8SequenceLength(lead);
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k)
+      if (!IsContinuation(static_cast<unsigned char>(text[i + k]))) return false;
+    any_sequence = true;
+    i += length;
+  }
+  return any_sequence;
+}
+
+std::string FoldCase(std::string text) {
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool ascii_upper = byte >= 'A' && byte <= 'Z';
+    const bool latin1_upper = byte >= 0xC0 && byte <= 0xDE && byte != 0xD7;
+    if (ascii_upper || latin1_upper) c = static_cast<char>(byte + 0x20);
+    // S, OE and Z with caron, Y with diaeresis: the pairs of 0x80-0x9F.
+    if (byte == 0x8A || byte == 0x8C || byte == 0x8E)
+      c = static_cast<char>(byte + 0x10);
+    if (byte == 0x9F) c = static_cast<char>(0xFF);
+  }
+  return text;
+}
+
+}  // namespace orvik::cdcheck

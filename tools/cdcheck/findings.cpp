@@ -1,0 +1,71 @@
+#include "tools/cdcheck/findings.h"
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+namespace orvik::cdcheck {
+
+const char* SeverityName(Severity severity) {
+  switch (severity) {
+    case Severity::kError: return "error";
+    case Severity::kWarning: return "warning";
+    case Severity::kNote: return "note";
+  }
+  return "note";
+}
+
+void Diagnostics::Add(Location where, Severity severity, std::string message) {
+  all_.push_back({std::move(where), severity, std::move(message)});
+}
+
+void Diagnostics::Error(Location where, std::string message) {
+  Add(std::move(where), Severity::kError, std::move(message));
+}
+
+void Diagnostics::Warning(Location where, std::string message) {
+  Add(std::move(where), Severity::kWarning, std::move(message));
+}
+
+void Diagnostics::Note(Location where, std::string message) {
+  Add(std::move(where), Severity::kNote, std::move(message));
+}
+
+void Diagnostics::SortByPlace() {
+  std::map<std::string, std::size_t> file_order;
+  for (const auto& diagnostic : all_)
+    file_order.emplace(diagnostic.where.file, file_order.size());
+  std::stable_sort(all_.begin(), all_.end(), [&](const Diagnostic& a, const Diagnostic& b) {
+    return std::make_tuple(file_order[a.where.file], a.where.line, a.where.column) <
+           std::make_tuple(file_order[b.where.file], b.where.line, b.where.column);
+  });
+}
+
+std::size_t Diagnostics::Count(Severity severity) const {
+  return static_cast<std::size_t>(
+      std::count_if(all_.begin(), all_.end(),
+                    [&](const Diagnostic& d) { return d.severity == severity; }));
+}
+
+std::uint64_t InstallPlan::TotalBytes() const {
+  std::uint64_t total = 0;
+  for (const auto& file : files)
+    if (file.replaced_by_line == 0) total += file.bytes;
+  return total;
+}
+
+std::size_t InstallPlan::FileCount() const {
+  return static_cast<std::size_t>(
+      std::count_if(files.begin(), files.end(),
+                    [](const InstalledFile& f) { return f.replaced_by_line == 0; }));
+}
+
+std::string DisplayName(const std::string& name_on_cd) {
+  std::string display = name_on_cd;
+  const std::size_t start = display.find_first_not_of("\\/");
+  display.erase(0, std::min(start, display.size()));
+  std::replace(display.begin(), display.end(), '\\', '/');
+  return display;
+}
+
+}  // namespace orvik::cdcheck

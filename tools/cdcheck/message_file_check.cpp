@@ -1,0 +1,392 @@
+#include "tools/cdcheck/message_file_check.h"
+
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
+#include "engine/install_message.h"
+#include "engine/line_reader.h"
+#include "tools/cdcheck/cp1252.h"
+#include "tools/cdcheck/text_format.h"
+
+namespace orvik::cdcheck {
+
+namespace {
+
+constexpr char kInstallFolder[] = "\\install\\";
+constexpr char kLegacyFile[] = "install.dat";
+constexpr int kCurrentVersion = 8;
+constexpr int kLegacyVersion = 7;
+
+// The budgets of earlier releases, whose buffers hold 400 and 300 bytes
+// with the terminator.
+constexpr std::size_t kIntroductionBudget = 399;
+constexpr std::size_t kOutcomeBudget = 299;
+
+// The texts that Setup reads, by the lines they take.
+struct MessageText {
+  std::size_t first;
+  std::size_t count;
+  std::size_t budget;
+  const char* what;
+};
+constexpr MessageText kTexts[] = {
+    {0, 3, kIntroductionBudget, "the introduction"},
+    {4, 2, kOutcomeBudget, "the text for a destination folder that cannot be created"},
+    {6, 2, kOutcomeBudget, "the text for a copy list that is not found"},
+    {9, 3, kOutcomeBudget, "the text for a file that cannot be read or copied"},
+    {13, 1, kOutcomeBudget, "the success text"},
+};
+constexpr std::size_t kLinesSetupReads = 14;
+constexpr std::size_t kLastLineSetupReads = kLinesSetupReads - 1;
+constexpr char kMarker[] = "\\n";
+
+std::string LanguageFile(char letter) { return std::string(1, letter) + "install.dat"; }
+std::string InInstallFolder(const std::string& name) { return kInstallFolder + name; }
+
+bool IsShownLine(std::size_t read_line) {
+  for (const auto& text : kTexts)
+    if (read_line >= text.first && read_line < text.first + text.count) return true;
+  return false;
+}
+
+// The reader sets the process's product version when it opens the legacy
+// file; the check must leave it as it found it.
+class ProductVersionKeeper {
+ public:
+  ProductVersionKeeper() : saved_(g_nProductVersion) {}
+  ~ProductVersionKeeper() { g_nProductVersion = saved_; }
+  ProductVersionKeeper(const ProductVersionKeeper&) = delete;
+  ProductVersionKeeper& operator=(const ProductVersionKeeper&) = delete;
+
+ private:
+  int saved_;
+};
+
+// A message file as stored and as Setup's reader splits it.
+struct MessageLines {
+  std::vector<std::string> stored;  // the file's lines
+  std::vector<std::string> read;    // the lines Setup reads
+  std::vector<std::size_t> first_read_of_stored;
+  std::vector<std::size_t> stored_of_read;
+};
+
+std::size_t PiecesOf(const std::string& stored_line) {
+  return (stored_line.size() + kMessageLineBytes - 1) / kMessageLineBytes;
+}
+
+void MapLines(MessageLines& lines) {
+  for (std::size_t s = 0; s < lines.stored.size(); ++s) {
+    lines.first_read_of_stored.push_back(lines.stored_of_read.size());
+    lines.stored_of_read.insert(lines.stored_of_read.end(),
+                                PiecesOf(lines.stored[s]), s);
+  }
+}
+
+// The editor's line (from 1) that holds read line `read_line`.
+std::size_t EditorLine(const MessageLines& lines, std::size_t read_line) {
+  if (read_line >= lines.stored_of_read.size()) return lines.stored.size();
+  return lines.stored_of_read[read_line] + 1;
+}
+
+std::string TextAndLines(const MessageText& text) {
+  return std::string(text.what) + " (" +
+         LineRange(text.first, text.first + text.count - 1) + ")";
+}
+
+void CheckLineCount(const std::string& display, const MessageLines& lines,
+                    Diagnostics& out) {
+  const std::size_t have = lines.read.size();
+  if (have >= kLinesSetupReads) return;
+  std::vector<std::string> affected;
+  for (const auto& text : kTexts)
+    if (text.first + text.count > have) affected.push_back(text.what);
+  const std::string start =
+      have == 0 ? std::string("the file is empty")
+                : "the file ends after line " + std::to_string(have - 1);
+  out.Error({display, lines.stored.size()},
+            start + ", but Setup reads lines 0 to 13: " +
+                LineRange(have, kLastLineSetupReads) +
+                (have == kLastLineSetupReads ? " is" : " are") +
+                " missing, so Setup shows " + JoinWithAnd(affected) +
+                " empty or cut short");
+}
+
+void CheckLongLines(const std::string& display, const MessageLines& lines,
+                    Diagnostics& out) {
+  for (std::size_t s = 0; s < lines.stored.size(); ++s) {
+    const std::string& line = lines.stored[s];
+    const std::size_t first_read = lines.first_read_of_stored[s];
+    if (line.size() <= kMessageLineBytes || first_read > kLastLineSetupReads)
+      continue;
+    const std::size_t pieces = PiecesOf(line);
+    const std::size_t last_read = first_read + pieces - 1;
+    std::string message = "message line " + std::to_string(s) + " is " +
+                          std::to_string(line.size()) +
+                          " bytes long with its line end, more than the " +
+                          std::to_string(kMessageLineBytes) +
+                          " that Setup reads as one line: it is read as " +
+                          LineRange(first_read, last_read);
+    if (s < kLastLineSetupReads) {
+      const std::size_t shift = last_read - s;
+      message += ", so " + LineRange(s + 1, kLastLineSetupReads) +
+                 " of the file " + (s + 1 == kLastLineSetupReads ? "is" : "are") +
+                 " read as " +
+                 LineRange(s + 1 + shift, kLastLineSetupReads + shift) +
+                 " (what moves past line 13 is never shown)";
+    } else {
+      message += ", and only its first " + std::to_string(kMessageLineBytes) +
+                 " bytes are shown";
+    }
+    out.Error({display, s + 1, kMessageLineBytes + 1}, message);
+  }
+}
+
+// Reports the first byte of one kind in a line, with how many more follow.
+struct ByteFinding {
+  std::size_t column = 0;
+  unsigned char byte = 0;
+  std::size_t more = 0;
+
+  void Add(std::size_t at, unsigned char value) {
+    if (column == 0) {
+      column = at;
+      byte = value;
+    } else {
+      ++more;
+    }
+  }
+  std::string More() const {
+    return more == 0 ? "" : " (and " + std::to_string(more) + " more in this line)";
+  }
+};
+
+bool IsStrayControl(unsigned char byte) {
+  return (byte < 0x20 && byte != '\r' && byte != '\n' && byte != '\t') || byte == 0x7F;
+}
+
+void CheckLineBytes(const std::string& display, std::size_t stored_line,
+                    const std::string& line, Diagnostics& out) {
+  ByteFinding nul, undefined, control;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(line[i]);
+    if (byte == 0)
+      nul.Add(i + 1, byte);
+    else if (IsUndefinedInCp1252(byte))
+      undefined.Add(i + 1, byte);
+    else if (IsStrayControl(byte))
+      control.Add(i + 1, byte);
+  }
+  const std::size_t editor_line = stored_line + 1;
+  if (nul.column != 0)
+    out.Error({display, editor_line, nul.column},
+              "a NUL byte: Setup shows nothing of the line after it" + nul.More());
+  if (undefined.column != 0)
+    out.Warning({display, editor_line, undefined.column},
+                "byte " + HexByte(undefined.byte) +
+                    " is not a character of Windows-1252" + undefined.More());
+  if (control.column != 0)
+    out.Warning({display, editor_line, control.column},
+                "control character " + HexByte(control.byte) +
+                    " in the text; only CR, LF and TAB belong there" +
+                    control.More());
+}
+
+void CheckBytes(const std::string& display, const MessageLines& lines,
+                Diagnostics& out) {
+  for (std::size_t s = 0; s < lines.stored.size(); ++s)
+    if (IsShownLine(lines.first_read_of_stored[s]))
+      CheckLineBytes(display, s, lines.stored[s], out);
+}
+
+void CheckEncoding(const std::string& display, const MessageLines& lines,
+                   Diagnostics& out) {
+  std::string all;
+  std::size_t first_high = 0;
+  for (std::size_t s = 0; s < lines.stored.size(); ++s) {
+    const auto& line = lines.stored[s];
+    const bool high = std::any_of(line.begin(), line.end(), [](char c) {
+      return static_cast<unsigned char>(c) >= 0x80;
+    });
+    if (high && first_high == 0) first_high = s + 1;
+    all += line;
+  }
+  if (!LooksLikeUtf8(all)) return;
+  out.Warning({display, first_high},
+              "the text looks like UTF-8, but Setup shows it as Windows-1252 "
+              "(\xE4 as \xC3\xA4): convert it with iconv -f UTF-8 -t CP1252");
+}
+
+bool IsBlankText(const std::string& text) {
+  return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+std::size_t CountMarkers(const std::string& text) {
+  std::size_t count = 0;
+  for (auto at = text.find(kMarker); at != std::string::npos;
+       at = text.find(kMarker, at + 2))
+    ++count;
+  return count;
+}
+
+// Where a marker stays: the last line of the text that holds one.
+std::size_t LineOfLastMarker(const MessageLines& lines, const MessageText& text) {
+  for (std::size_t r = text.first + text.count; r-- > text.first;)
+    if (CountMarkers(lines.read[r]) > 0) return EditorLine(lines, r);
+  return EditorLine(lines, text.first);
+}
+
+void CheckText(const Cd& cd, char language, const std::string& display,
+               const MessageLines& lines, const MessageText& text,
+               Diagnostics& out) {
+  std::string shown;
+  LoadInstallMessage(cd.files(), cd.drive(), language,
+                     static_cast<unsigned>(text.first),
+                     static_cast<unsigned>(text.count), shown);
+  if (shown.find(kMarker) != std::string::npos)
+    out.Error({display, LineOfLastMarker(lines, text)},
+              TextAndLines(text) +
+                  " keeps a visible backslash-n: Setup removes one marker for "
+                  "each line it reads, the earliest first, so " +
+                  (text.count == 1 ? std::string("the line may hold one marker")
+                                   : "these " + std::to_string(text.count) +
+                                         " lines may hold " +
+                                         std::to_string(text.count) +
+                                         " markers in all"));
+
+  std::size_t bytes = 0;
+  for (std::size_t r = text.first; r < text.first + text.count; ++r)
+    bytes += lines.read[r].size();
+  if (bytes > text.budget)
+    out.Warning({display, EditorLine(lines, text.first)},
+                TextAndLines(text) + " is " + std::to_string(bytes) +
+                    " bytes with its line ends; earlier releases of Setup "
+                    "hold at most " + std::to_string(text.budget));
+  if (IsBlankText(shown))
+    out.Warning({display, EditorLine(lines, text.first)},
+                TextAndLines(text) + " is empty");
+}
+
+void CheckTexts(const Cd& cd, char language, const std::string& display,
+                const MessageLines& lines, Diagnostics& out) {
+  ProductVersionKeeper keep_version;
+  for (const auto& text : kTexts)
+    if (text.first + text.count <= lines.read.size())
+      CheckText(cd, language, display, lines, text, out);
+}
+
+void ReportLanguagesWithoutFile(const std::map<char, bool>& own, bool legacy,
+                                Diagnostics& out) {
+  for (const auto& language : kLanguages) {
+    if (own.at(language.letter)) continue;
+    const Location missing{DisplayName(InInstallFolder(LanguageFile(language.letter)))};
+    const std::string reads = std::string("missing: for ") + language.name + " Setup ";
+    if (legacy)
+      out.Error(missing, reads + "reads install.dat and takes the CD for version 7 "
+                                 "(folder c:\\orvik7, shortcut to orvik7.exe)");
+    else
+      out.Error(missing, reads + "shows no introduction, cannot find the CD by it, "
+                                 "and its outcome texts are empty");
+  }
+}
+
+void ReportLayout(const std::map<char, bool>& own, bool legacy, int version,
+                  Diagnostics& out) {
+  const Location install{"install/"};
+  if (version == 0) {
+    out.Error(install,
+              "no message file: none of einstall.dat, dinstall.dat, "
+              "finstall.dat, iinstall.dat or install.dat, so Setup shows no "
+              "texts and finds no drive that holds the CD");
+    return;
+  }
+  if (version == kLegacyVersion) {
+    out.Note(install,
+             "version 7 CD: the legacy install.dat is read for every language");
+    return;
+  }
+  std::vector<std::string> present;
+  for (const auto& language : kLanguages)
+    if (own.at(language.letter)) present.push_back(LanguageFile(language.letter));
+  out.Note(install, "version 8 CD: message files " + JoinWithAnd(present));
+  if (legacy)
+    out.Warning({"install/install.dat"},
+                "the legacy message file of a version 7 CD beside the language "
+                "files, which win over it: Setup " +
+                    std::string(present.size() == std::size(kLanguages)
+                                    ? "never reads it"
+                                    : "reads it only for a language without a "
+                                      "file of its own"));
+  ReportLanguagesWithoutFile(own, legacy, out);
+}
+
+// Started from the CD, Setup's current folder is the CD's root, where it
+// looks for a language file before the install folder.
+void WarnAboutRootCopies(const Cd& cd, Diagnostics& out) {
+  for (const auto& language : kLanguages) {
+    const std::string name = LanguageFile(language.letter);
+    if (cd.Exists("\\" + name))
+      out.Warning({name}, "in the CD's root folder: Setup started from the CD "
+                          "reads this file instead of install/" + name);
+  }
+}
+
+}  // namespace
+
+void CheckMessageFile(const Cd& cd, const std::string& name_on_cd,
+                      char language, Diagnostics& out) {
+  const std::string display = DisplayName(name_on_cd);
+  auto stored_file = cd.Open(name_on_cd);
+  auto read_file = cd.Open(name_on_cd);
+  if (!stored_file || !read_file) {
+    out.Error({display}, "cannot be opened");
+    return;
+  }
+  const FileLines stored = ReadLines(*stored_file, LineReader::kUnlimited);
+  const FileLines read = ReadLines(*read_file, kMessageLineBytes);
+  if (stored.read_error || read.read_error) {
+    out.Error({display}, "cannot be read to its end: Setup takes a read error "
+                         "for the end of the file");
+    return;
+  }
+  MessageLines lines{stored.lines, read.lines, {}, {}};
+  MapLines(lines);
+  CheckLineCount(display, lines, out);
+  CheckLongLines(display, lines, out);
+  CheckBytes(display, lines, out);
+  CheckEncoding(display, lines, out);
+  CheckTexts(cd, language, display, lines, out);
+}
+
+MessageFileUse CheckMessageFiles(const Cd& cd, Diagnostics& out) {
+  std::map<char, bool> own;
+  bool any_own = false;
+  for (const auto& language : kLanguages) {
+    own[language.letter] = cd.Exists(InInstallFolder(LanguageFile(language.letter)));
+    any_own = any_own || own[language.letter];
+  }
+  const bool legacy = cd.Exists(InInstallFolder(kLegacyFile));
+
+  MessageFileUse use;
+  use.product_version = any_own ? kCurrentVersion : legacy ? kLegacyVersion : 0;
+  ReportLayout(own, legacy, use.product_version, out);
+
+  char legacy_reader = 0;
+  for (const auto& language : kLanguages) {
+    const char letter = language.letter;
+    if (own[letter]) {
+      const std::string name = InInstallFolder(LanguageFile(letter));
+      use.file_of_language[letter] = DisplayName(name);
+      CheckMessageFile(cd, name, letter, out);
+    } else if (legacy) {
+      use.file_of_language[letter] = DisplayName(InInstallFolder(kLegacyFile));
+      if (legacy_reader == 0) legacy_reader = letter;
+    }
+  }
+  if (legacy_reader != 0)
+    CheckMessageFile(cd, InInstallFolder(kLegacyFile), legacy_reader, out);
+  WarnAboutRootCopies(cd, out);
+  return use;
+}
+
+}  // namespace orvik::cdcheck

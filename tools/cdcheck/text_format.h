@@ -1,0 +1,19 @@
+// Small helpers for the wording of findings.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace orvik::cdcheck {
+
+// "line 4", "lines 4 and 5", "lines 4 to 7".
+std::string LineRange(std::size_t first, std::size_t last);
+
+// "a", "a and b", "a, b and c".
+std::string JoinWithAnd(const std::vector<std::string>& items);
+
+// "0x0D".
+std::string HexByte(unsigned char byte);
+
+}  // namespace orvik::cdcheck
