@@ -5,8 +5,10 @@
 #   big     one file of 1 GiB
 #   small   5,000 files of 1-64 KiB
 #   medium  200 files of 1-4 MiB
-# Prints the median of RUNS runs per program and the ratios engine/cp and
-# engine/loop; the target is engine/loop <= 1.1 on every set.
+# Prints the median wall-clock time of RUNS runs per program, the ratios
+# engine/cp and engine/loop (the target: engine/loop <= 1.1 on every set),
+# and engine/loop over CPU time (user + system), which a busy machine
+# disturbs less than the wall clock.
 #
 #   bench/run.sh                 all sets, 3 runs
 #   SETS="small" RUNS=5 bench/run.sh
@@ -61,23 +63,19 @@ with open(f"{cd}/list.txt", "w") as out:
 PY
 }
 
-now_ns() { date +%s%N; }
-
-# Prints the seconds that "$@" takes, then removes the destination and
-# flushes it to disk outside the timing.
+# Prints the wall-clock and the CPU seconds (user + system) that "$@"
+# takes, then removes the destination and flushes it to disk untimed.
 time_one() {
-  local dest=$1
+  local dest=$1 times
   shift
-  local start end
-  start=$(now_ns)
-  "$@"
-  end=$(now_ns)
+  times=$( { TIMEFORMAT='%R %U %S'; time "$@" >/dev/null; } 2>&1 )
   rm -rf "$dest"
   sync
-  awk -v ns=$((end - start)) 'BEGIN { printf "%.3f\n", ns / 1e9 }'
+  awk '{ printf "%s %.3f\n", $1, $2 + $3 }' <<<"$times"
 }
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# The median of column $1 of the lines on standard input.
+median() { awk -v c="$1" '{ print $c }' | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 run_engine() { "$ENGINE" "$1" "$WORK" dest; }
 run_cp() { mkdir "$WORK/dest" && (cd "$1" && xargs -d '\n' -a list.txt cp -t "$WORK/dest"); }
@@ -88,23 +86,30 @@ bench_set() {
   shift 2
   generate "$cd" "$@"
   cat "$cd"/files/*/* >/dev/null  # warm the page cache
-  local engine=() cp=() loop=()
-  for _ in $(seq "$RUNS"); do
-    engine+=("$(time_one "$WORK/dest" run_engine "$cd")")
-    cp+=("$(time_one "$WORK/dest" run_cp "$cd")")
-    loop+=("$(time_one "$WORK/dest" run_loop "$cd")")
+  sync  # no writeback of the generated files during the timings
+  local engine="" cp="" loop="" run tool
+  # The order rotates, so that no program always follows the same one.
+  local orders=("engine cp loop" "cp loop engine" "loop engine cp")
+  for run in $(seq "$RUNS"); do
+    for tool in ${orders[$(( (run - 1) % 3 ))]}; do
+      case $tool in
+        engine) engine+="$(time_one "$WORK/dest" run_engine "$cd")"$'\n' ;;
+        cp) cp+="$(time_one "$WORK/dest" run_cp "$cd")"$'\n' ;;
+        loop) loop+="$(time_one "$WORK/dest" run_loop "$cd")"$'\n' ;;
+      esac
+    done
   done
-  local e c l
-  e=$(printf '%s\n' "${engine[@]}" | median)
-  c=$(printf '%s\n' "${cp[@]}" | median)
-  l=$(printf '%s\n' "${loop[@]}" | median)
-  awk -v n="$label" -v e="$e" -v c="$c" -v l="$l" \
-    'BEGIN { printf "%-26s %9.3f %9.3f %9.3f %10.2f %12.2f\n", n, e, c, l, e / c, e / l }'
+  awk -v n="$label" \
+    -v e="$(median 1 <<<"${engine%$'\n'}")" -v c="$(median 1 <<<"${cp%$'\n'}")" \
+    -v l="$(median 1 <<<"${loop%$'\n'}")" \
+    -v ecpu="$(median 2 <<<"${engine%$'\n'}")" -v lcpu="$(median 2 <<<"${loop%$'\n'}")" \
+    'BEGIN { printf "%-26s %9.3f %9.3f %9.3f %10.2f %12.2f %16.2f\n",
+             n, e, c, l, e / c, e / l, ecpu / lcpu }'
   rm -rf "$cd"
 }
 
-printf '%-26s %9s %9s %9s %10s %12s\n' "set (median of $RUNS)" "engine s" "cp s" \
-  "loop s" "engine/cp" "engine/loop"
+printf '%-26s %9s %9s %9s %10s %12s %16s\n' "set (median of $RUNS)" "engine s" \
+  "cp s" "loop s" "engine/cp" "engine/loop" "cpu engine/loop"
 for set in $SETS; do
   case $set in
     big) bench_set "one 1 GiB file" big 1 $((1 << 30)) $((1 << 30)) ;;
