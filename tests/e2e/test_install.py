@@ -1,48 +1,15 @@
 """OK: the installation from the CD, the outcome's message box owned by the
 dialog, the log record and the desktop shortcut."""
 
-import struct
 import unittest
 
 from wine_env import (IDC_DEST_DIR, IDOK, LANGUAGE_BUTTONS, SAMPLE_CD, WineTestCase,
-                      lookup, message_lines, read_bytes)
+                      lookup, message_lines, read_bytes, read_shell_link)
 
 ENTERING = b"Entering dlg"
 EXITED = b"Exited install_dlg"
 PRODUCT_FILES = {"orvik8.exe": "prog/orvik8.exe", "orvik.dll": "prog/orvik.dll",
                  "orvik.dat": "data/orvik.dat", "fonts.dat": "data/fonts.dat"}
-
-
-def read_shell_link(data):
-    """The target (local base path), working directory and description of
-    a shell link file (the documented binary format)."""
-    header_size, = struct.unpack_from("<I", data, 0)
-    flags, = struct.unpack_from("<I", data, 0x14)
-    offset = header_size
-    if flags & 0x1:  # item-id list
-        offset += 2 + struct.unpack_from("<H", data, offset)[0]
-    target = None
-    if flags & 0x2:  # link info
-        info_size, _, info_flags, _, base_offset = struct.unpack_from("<5I", data, offset)
-        if info_flags & 0x1:
-            start = offset + base_offset
-            target = data[start:data.index(b"\0", start)].decode("cp1252")
-        offset += info_size
-    unicode = bool(flags & 0x80)
-    strings = {}
-    for bit, name in ((0x4, "description"), (0x8, "relative_path"),
-                      (0x10, "working_dir"), (0x20, "arguments"), (0x40, "icon")):
-        if flags & bit:
-            count, = struct.unpack_from("<H", data, offset)
-            size = count * 2 if unicode else count
-            raw = data[offset + 2:offset + 2 + size]
-            # Some writers count the terminator in.
-            strings[name] = raw.decode("utf-16-le" if unicode else "cp1252").rstrip("\0")
-            offset += 2 + size
-    # The shell stores the target as it resolved it: the drive letter's
-    # case is its own.
-    target = target and target[:1].lower() + target[1:]
-    return target, strings.get("working_dir"), strings.get("description")
 
 
 class InstallTest(WineTestCase):

@@ -29,6 +29,7 @@ import re
 import selectors
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -40,6 +41,10 @@ HERE = Path(__file__).resolve().parent
 SAMPLE_CD = HERE.parent.parent / "examples" / "cd"
 
 SCREEN = "1024x768"
+# Wine's own fonts (Debian package fonts-wine). This Wine does not load them
+# from there, so dialogs fall back to host fonts and the caption buttons
+# lose their glyphs; copied into c:\windows\Fonts they are used.
+WINE_FONTS = Path("/usr/share/wine/fonts")
 # The wineserver outlives its last process by this many seconds: long
 # enough to stay warm between tests, short enough to end by itself if this
 # process is killed without a chance to stop it.
@@ -136,7 +141,7 @@ def set_reg_values(reg_file, key, values):
 
 # --- the template prefix --------------------------------------------------
 
-def create_template(folder):
+def create_template(folder, virtual_desktop=True):
     """Makes a fresh prefix in folder/prefix; returns the folder."""
     folder = Path(folder)
     prefix, home = folder / "prefix", folder / "home"
@@ -148,15 +153,20 @@ def create_template(folder):
     # Every program runs on a virtual desktop: Wine then draws the frames
     # and captions itself, the work area is the same everywhere, and a
     # screenshot of the root window shows the whole dialog.
-    set_reg_values(prefix / "user.reg", r"Software\Wine\Explorer",
-                   {"Desktop": "Default"})
-    set_reg_values(prefix / "user.reg", r"Software\Wine\Explorer\Desktops",
-                   {"Default": SCREEN})
+    if virtual_desktop:
+        set_reg_values(prefix / "user.reg", r"Software\Wine\Explorer",
+                       {"Desktop": "Default"})
+        set_reg_values(prefix / "user.reg", r"Software\Wine\Explorer\Desktops",
+                       {"Default": SCREEN})
     # Drives come from the tests only: no host root as z:, no ports.
     for entry in (prefix / "dosdevices").iterdir():
         if entry.name != "c:":
             entry.unlink()
     set_reg_values(prefix / "system.reg", r"Software\Wine\Drives", {})
+    fonts = prefix / "drive_c" / "windows" / "Fonts"
+    if WINE_FONTS.is_dir():
+        for font in WINE_FONTS.iterdir():
+            shutil.copy2(font, fonts / font.name)
     # The user's folders are links into $HOME: make them plain folders,
     # so a shortcut on the desktop stays in the clone that made it.
     for link in (prefix / "drive_c" / "users").glob("*/*"):
@@ -271,12 +281,13 @@ def read_bytes(result):
 
 class WineSession:
     def __init__(self, setup_exe, ui_driver, template=None, display=None,
-                 keep=False):
+                 keep=False, virtual_desktop=True):
         self.setup_exe = Path(setup_exe)
         self.ui_driver = Path(ui_driver)
         self.template = Path(template) if template else None
         self.host_display = display
         self.keep = keep
+        self.virtual_desktop = virtual_desktop
         self.root = None
         self.prefix = None
         self.xvfb = None
@@ -296,7 +307,7 @@ class WineSession:
         self.root = Path(tempfile.mkdtemp(prefix="orvik-e2e-", dir=runs))
         try:
             if self.template is None:
-                create_template(self.root / "template")
+                create_template(self.root / "template", self.virtual_desktop)
                 template = self.root / "template"
             else:
                 template = self.template
@@ -491,6 +502,38 @@ class WineSession:
         _run(["import", "-display", self.display, "-window", "root", str(path)],
              self.env, 60, "screenshot")
         return path
+
+
+def read_shell_link(data):
+    """The target (local base path), working directory and description of
+    a shell link file, read by its documented binary format."""
+    header_size, = struct.unpack_from("<I", data, 0)
+    flags, = struct.unpack_from("<I", data, 0x14)
+    offset = header_size
+    if flags & 0x1:  # item-id list
+        offset += 2 + struct.unpack_from("<H", data, offset)[0]
+    target = None
+    if flags & 0x2:  # link info
+        info_size, _, info_flags, _, base_offset = struct.unpack_from("<5I", data, offset)
+        if info_flags & 0x1:
+            start = offset + base_offset
+            target = data[start:data.index(b"\0", start)].decode("cp1252")
+        offset += info_size
+    unicode = bool(flags & 0x80)
+    strings = {}
+    for bit, name in ((0x4, "description"), (0x8, "relative_path"),
+                      (0x10, "working_dir"), (0x20, "arguments"), (0x40, "icon")):
+        if flags & bit:
+            count, = struct.unpack_from("<H", data, offset)
+            size = count * 2 if unicode else count
+            raw = data[offset + 2:offset + 2 + size]
+            # Some writers count the terminator in.
+            strings[name] = raw.decode("utf-16-le" if unicode else "cp1252").rstrip("\0")
+            offset += 2 + size
+    # The shell stores the target as it resolved it: the drive letter's
+    # case is its own.
+    target = target and target[:1].lower() + target[1:]
+    return target, strings.get("working_dir"), strings.get("description")
 
 
 # --- CDs ------------------------------------------------------------------

@@ -6,6 +6,9 @@
 // Commands (one result line each, JSON, ASCII only):
 //   wait-dialog           wait for the top-level, unowned #32770 window
 //                         captioned "Orvik Setup" of the started process
+//   activate              bring the dialog to the foreground, as it is when
+//                         a user starts the program (a console parent
+//                         keeps the foreground under Wine)
 //   read ID               control text: "text" (JSON string) and "ansi"
 //                         (hex of the bytes in the process's ANSI code page)
 //   checked ID            BM_GETCHECK state of a button
@@ -221,6 +224,15 @@ class Driver {
     } else if (name == L"controls") {
       need(0);
       out += ",\"controls\":" + Controls();
+    } else if (name == L"activate") {
+      need(0);
+      RequireDialog();
+      if (!::SetForegroundWindow(dialog_)) throw Failure{"SetForegroundWindow failed"};
+      // Wine keeps the caption drawn inactive when the window was already
+      // the active one of its thread: have it drawn as active.
+      Send(dialog_, WM_NCACTIVATE, TRUE, 0, timeout_ms_);
+      out += ",\"foreground\":" +
+             std::string(::GetForegroundWindow() == dialog_ ? "true" : "false");
     } else if (name == L"windows") {
       need(0);
       out += ",\"windows\":" + TopLevelWindows();
