@@ -667,8 +667,8 @@ class WineTestCase(unittest.TestCase):
             if isinstance(want, bytes):
                 self.assertEqual(line, want, "log:\n" + shown)
             else:
-                self.assertRegex(line, want, "log:\n" + shown)
-                self.assertTrue(want.fullmatch(line), "log:\n" + shown)
+                self.assertTrue(want.fullmatch(line),
+                                f"{line!r} is not {want.pattern!r}; log:\n" + shown)
 
 
 # --- fixture commands -------------------------------------------------------
