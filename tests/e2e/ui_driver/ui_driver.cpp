@@ -377,15 +377,17 @@ class Driver {
       DWORD pid;
       std::vector<HWND> windows;
     } collect = {process_.dwProcessId, {}};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-          auto* c = reinterpret_cast<Collect*>(param);
-          DWORD pid = 0;
-          ::GetWindowThreadProcessId(window, &pid);
-          if (pid == c->pid && ::IsWindowVisible(window)) c->windows.push_back(window);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&collect));
+    // A plain function, not a lambda: a lambda has no stdcall conversion on i686.
+    struct Callback {
+      static BOOL CALLBACK Add(HWND window, LPARAM param) {
+        auto* c = reinterpret_cast<Collect*>(param);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(window, &pid);
+        if (pid == c->pid && ::IsWindowVisible(window)) c->windows.push_back(window);
+        return TRUE;
+      }
+    };
+    ::EnumWindows(&Callback::Add, reinterpret_cast<LPARAM>(&collect));
     std::string out = "[";
     for (HWND window : collect.windows) {
       if (out.size() > 1) out += ",";
