@@ -23,6 +23,18 @@
 //   windows               the process's visible top-level windows: class,
 //                         caption and whether the dialog owns them
 //   wait-exit             wait for the process to end, report its status
+//   key VK                type virtual key VK: the dialog is brought to the
+//                         foreground and the key goes through the system's
+//                         input queue (SendInput) to the focused control, as
+//                         from the keyboard (F1 becomes WM_HELP only there)
+//   syscommand SC         WM_SYSCOMMAND SC to the dialog, waiting until it is
+//                         handled (0xF020 minimise, 0xF120 restore)
+//   wait-window TEXT      wait for a visible top-level window of any process,
+//                         not the dialog, whose caption or a child's text
+//                         contains TEXT (ignoring case): pid, class, caption,
+//                         child texts
+//   close-window [ID]     click button ID of that window, or without ID post
+//                         WM_CLOSE to it, and wait until it is gone
 //   pause                 report, then wait for one line on standard input
 //                         (lets the caller take a screenshot meanwhile)
 //
@@ -34,6 +46,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -160,6 +173,50 @@ struct FindRequest {
   HWND found;
 };
 
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
+
+// Own texts only (GetWindowTextW): a scan over other processes' windows
+// must not wait on any of them.
+std::wstring OwnText(HWND window) {
+  wchar_t text[1024] = {};
+  ::GetWindowTextW(window, text, 1024);
+  return text;
+}
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
+  reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
+  return TRUE;
+}
+
+std::vector<HWND> ChildrenOf(HWND window) {
+  std::vector<HWND> children;
+  ::EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+struct TextRequest {
+  std::wstring text;  // lower case
+  HWND except;
+  HWND found;
+};
+
+BOOL CALLBACK FindWindowWithText(HWND window, LPARAM param) {
+  auto* request = reinterpret_cast<TextRequest*>(param);
+  if (window == request->except || !::IsWindowVisible(window)) return TRUE;
+  std::vector<HWND> candidates = ChildrenOf(window);
+  candidates.insert(candidates.begin(), window);
+  for (HWND candidate : candidates) {
+    if (Lower(OwnText(candidate)).find(request->text) != std::wstring::npos) {
+      request->found = window;
+      return FALSE;
+    }
+  }
+  return TRUE;
+}
+
 BOOL CALLBACK FindWindowOfProcess(HWND window, LPARAM param) {
   auto* request = reinterpret_cast<FindRequest*>(param);
   DWORD pid = 0;
@@ -277,6 +334,54 @@ class Driver {
       DWORD status = 0;
       ::GetExitCodeProcess(process_.hProcess, &status);
       out += ",\"status\":" + std::to_string(status);
+    } else if (name == L"key") {
+      need(1);
+      const WORD key = static_cast<WORD>(ParseInt(command[1]));
+      RequireDialog();
+      ::SetForegroundWindow(dialog_);
+      INPUT input[2] = {};
+      input[0].type = input[1].type = INPUT_KEYBOARD;
+      input[0].ki.wVk = input[1].ki.wVk = key;
+      input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+      if (::SendInput(2, input, sizeof(INPUT)) != 2) throw Failure{"SendInput failed"};
+      out += ",\"foreground\":" +
+             std::string(::GetForegroundWindow() == dialog_ ? "true" : "false");
+    } else if (name == L"syscommand") {
+      need(1);
+      RequireDialog();
+      const int command_id = ParseInt(command[1]);
+      Send(dialog_, WM_SYSCOMMAND, static_cast<WPARAM>(command_id), 0, timeout_ms_);
+      out += ",\"iconic\":" + std::string(::IsIconic(dialog_) ? "true" : "false");
+    } else if (name == L"wait-window") {
+      need(1);
+      other_ = WaitForText(command[1]);
+      DWORD pid = 0;
+      ::GetWindowThreadProcessId(other_, &pid);
+      std::string texts = "[";
+      for (HWND child : ChildrenOf(other_)) {
+        if (texts.size() > 1) texts += ",";
+        texts += JsonString(OwnText(child));
+      }
+      out += ",\"pid\":" + std::to_string(pid) + ",\"class\":" +
+             JsonString(ClassOf(other_)) + ",\"caption\":" +
+             JsonString(OwnText(other_)) + ",\"texts\":" + texts + "]" +
+             ",\"buttons\":" + ButtonIds(other_);
+    } else if (name == L"close-window") {
+      if (command.size() > 2) throw Failure{"close-window takes at most 1 argument"};
+      if (other_ == nullptr || !::IsWindow(other_)) throw Failure{"no window found"};
+      HWND button = nullptr;
+      if (command.size() == 2) {
+        button = ::GetDlgItem(other_, ParseInt(command[1]));
+        if (button == nullptr) throw Failure{"the window has no such button"};
+      }
+      const bool posted = button ? ::PostMessageW(button, BM_CLICK, 0, 0)
+                                 : ::PostMessageW(other_, WM_CLOSE, 0, 0);
+      if (!posted) throw Failure{"could not post the close"};
+      const DWORD start = ::GetTickCount();
+      while (::IsWindow(other_) && ::IsWindowVisible(other_)) {
+        if (::GetTickCount() - start > timeout_ms_) throw Failure{"the window stayed"};
+        ::Sleep(kPollMs);
+      }
     } else if (name == L"pause") {
       need(0);
       Emit(out + "}");
@@ -302,6 +407,18 @@ class Driver {
                       std::to_string(status) + " before its " + what + " appeared"};
       if (::GetTickCount() - start > timeout_ms_)
         throw Failure{std::string("no ") + what + " appeared"};
+      ::Sleep(kPollMs);
+    }
+  }
+
+  HWND WaitForText(const std::wstring& text) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+      TextRequest request = {Lower(text), dialog_, nullptr};
+      ::EnumWindows(FindWindowWithText, reinterpret_cast<LPARAM>(&request));
+      if (request.found) return request.found;
+      if (::GetTickCount() - start > timeout_ms_)
+        throw Failure{"no window with the text " + Narrow(text) + " appeared"};
       ::Sleep(kPollMs);
     }
   }
@@ -415,6 +532,7 @@ class Driver {
   DWORD timeout_ms_;
   HWND dialog_ = nullptr;
   HWND box_ = nullptr;
+  HWND other_ = nullptr;  // found by wait-window
 };
 
 int Usage(const std::string& why) {
