@@ -34,8 +34,20 @@ std::string AnsiToConsole(const std::string& text) {
   return converted;
 }
 
+// The standard streams are in text mode and put a carriage return before
+// every line feed; message-file lines bring their own, which would double.
+std::string WithoutCarriageReturns(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+  }
+  return out;
+}
+
 void Write(std::FILE* stream, const std::string& text) {
-  const std::string converted = AnsiToConsole(text);
+  const std::string converted = AnsiToConsole(WithoutCarriageReturns(text));
   std::fwrite(converted.data(), 1, converted.size(), stream);
   std::fflush(stream);
 }
