@@ -281,9 +281,12 @@ def read_bytes(result):
 
 class WineSession:
     def __init__(self, setup_exe, ui_driver, template=None, display=None,
-                 keep=False, virtual_desktop=True):
+                 keep=False, virtual_desktop=True, xvfb=True):
         self.setup_exe = Path(setup_exe)
         self.ui_driver = Path(ui_driver)
+        # orvik-install.exe is built beside setup.exe; copied when present.
+        self.install_exe = self.setup_exe.with_name("orvik-install.exe")
+        self.want_xvfb = xvfb
         self.template = Path(template) if template else None
         self.host_display = display
         self.keep = keep
@@ -321,9 +324,13 @@ class WineSession:
             tools.mkdir()
             shutil.copy2(self.setup_exe, tools / "setup.exe")
             shutil.copy2(self.ui_driver, tools / "ui_driver.exe")
+            if self.install_exe.is_file():
+                shutil.copy2(self.install_exe, tools / "orvik-install.exe")
             (self.root / "drives").mkdir()
             if self.host_display:
                 self.display = self.host_display
+            elif not self.want_xvfb:
+                self.display = None  # console programs only
             else:
                 self.xvfb, self.display = start_xvfb(self.root / "xvfb.log")
             self.env = wine_environment(self.prefix, self.home, self.display)
@@ -498,6 +505,39 @@ class WineSession:
                     process.stdin.flush()
         return results
 
+    def unix_path(self, windows_path):
+        """The host folder of a path on drive c: or a test drive."""
+        drive, _, rest = windows_path.partition(":")
+        if drive.lower() == "c":
+            return self.c_path(rest)
+        return self.drive_path(drive) / rest.replace("\\", "/").lstrip("/")
+
+    def run_console(self, args, cwd="c:\\", program=None, timeout=60):
+        """Runs a console program (orvik-install.exe by default) with the
+        current directory cwd; returns (exit status, stdout, stderr) as bytes."""
+        if not self.server_running:
+            self.set_drives(self.layout or {})
+        if program is None:
+            if not self.install_exe.is_file():
+                raise HarnessError(f"{self.install_exe} does not exist: build it first")
+            program = WINE_DIR + r"\orvik-install.exe"
+        # Files, not pipes: Wine's helper processes inherit the handles and
+        # would keep a pipe open long after the program has ended.
+        with tempfile.TemporaryFile(dir=self.root) as out, \
+                tempfile.TemporaryFile(dir=self.root) as err:
+            process = subprocess.Popen(["wine", program, *args], env=self.env,
+                                       cwd=self.unix_path(cwd), stdin=subprocess.DEVNULL,
+                                       stdout=out, stderr=err)
+            try:
+                status = process.wait(timeout)
+            except subprocess.TimeoutExpired as error:
+                process.kill()
+                process.wait()
+                raise DriverFailure(f"{program} {args}: no end after {timeout} s") from error
+            out.seek(0)
+            err.seek(0)
+            return status, out.read(), err.read()
+
     def screenshot(self, path):
         _run(["import", "-display", self.display, "-window", "root", str(path)],
              self.env, 60, "screenshot")
@@ -591,9 +631,10 @@ def _on_signal(number, _frame):
     os.kill(os.getpid(), number)
 
 
-def session():
+def session(xvfb=True):
     """The process's Wine session, started on first use and closed at exit,
-    also when the process is interrupted or terminated."""
+    also when the process is interrupted or terminated. xvfb=False: a
+    session for console programs, without a display."""
     global _session
     if _session is None:
         setup_exe = os.environ.get("ORVIK_E2E_SETUP_EXE")
@@ -615,7 +656,8 @@ def session():
         for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             signal.signal(number, _on_signal)
         _session = WineSession(setup_exe, ui_driver, template, display,
-                               keep=os.environ.get("ORVIK_E2E_KEEP") == "1").start()
+                               keep=os.environ.get("ORVIK_E2E_KEEP") == "1",
+                               xvfb=xvfb).start()
     return _session
 
 
@@ -636,10 +678,11 @@ def lookup(name, found, legacy=False):
 
 class WineTestCase(unittest.TestCase):
     drives = STANDARD_DRIVES
+    needs_display = True
 
     @classmethod
     def setUpClass(cls):
-        cls.wine = session()
+        cls.wine = session(xvfb=cls.needs_display)
         cls.wine.set_drives(cls.drives)
 
     def setUp(self):
