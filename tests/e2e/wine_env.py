@@ -697,10 +697,12 @@ class WineTestCase(unittest.TestCase):
         cd = build_cd(self.scratch / f"cd-{letter}", **variant)
         return self.wine.insert(letter, cd)
 
-    def assertLog(self, expected):
-        """The debug log, line by line: bytes must match exactly, patterns
-        in full. Every line ends in a bare line feed."""
-        log = self.wine.debug_log()
+    def assertLog(self, expected, path=None):
+        """The debug log (or the log file at the host path), line by line:
+        bytes must match exactly, patterns in full. Every line ends in a
+        bare line feed."""
+        log = self.wine.debug_log() if path is None else (
+            Path(path).read_bytes() if Path(path).exists() else None)
         self.assertIsNotNone(log, "no debug log was written")
         self.assertTrue(log.endswith(b"\n"), log)
         lines = log[:-1].split(b"\n")
