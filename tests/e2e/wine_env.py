@@ -436,14 +436,15 @@ class WineSession:
     # Running setup.exe.
 
     def drive(self, commands, args=(), cwd=None, program=None, on_pause=None,
-              timeout=90):
+              timeout=90, launcher=()):
         """Runs setup.exe under the UI driver. commands: strings split at
         spaces, or tuples for arguments with spaces. Raises DriverFailure
-        with the whole exchange when a command fails."""
+        with the whole exchange when a command fails. launcher: a command
+        that wine runs under (e.g. setpriv with fewer capabilities)."""
         if not self.server_running:
             self.set_drives(self.layout or {})
         program = program or WINE_DIR + r"\setup.exe"
-        argv = ["wine", WINE_DIR + r"\ui_driver.exe", "--timeout", str(DRIVER_TIMEOUT_MS)]
+        argv = [*launcher, "wine", WINE_DIR + r"\ui_driver.exe", "--timeout", str(DRIVER_TIMEOUT_MS)]
         if cwd:
             argv += ["--cwd", cwd]
         argv += ["--", program, *args]
