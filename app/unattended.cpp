@@ -85,6 +85,17 @@ bool ParseLanguage(const std::string& value, char& language) {
   return true;
 }
 
+// A relative folder would depend on where the deployment tool happens to
+// start us, and the shortcut would point nowhere: only "X:\..." and UNC
+// paths are taken.
+bool IsAbsoluteFolder(const std::string& folder) {
+  const bool drive_rooted = folder.size() >= 3 &&
+                            std::isalpha(static_cast<unsigned char>(folder[0])) &&
+                            folder[1] == ':' && (folder[2] == '\\' || folder[2] == '/');
+  const bool unc = folder.rfind("\\\\", 0) == 0;
+  return drive_rooted || unc;
+}
+
 ParsedArguments Fail(std::string error) {
   ParsedArguments parsed;
   parsed.error = std::move(error);
@@ -134,6 +145,8 @@ ParsedArguments ParseUnattendedArguments(const std::vector<std::string>& args) {
     } else if (value.empty()) {
       return Fail("'" + sw->name + "' needs a value");
     } else if (sw->name == "dest") {
+      if (!IsAbsoluteFolder(value))
+        return Fail("--dest needs a full path such as C:\\Programme\\Orvik");
       parsed.options.dest_folder = value;
     } else {
       parsed.options.log_file = value;

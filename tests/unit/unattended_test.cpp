@@ -46,12 +46,14 @@ TEST(UnattendedArguments, DefaultsAndHelp) {
   EXPECT_TRUE(Parse({"--help"}).options.help);
   EXPECT_EQ('D', Parse({"--source", "D"}).options.source_drive.value());
   EXPECT_EQ('d', Parse({"--source", "d:\\"}).options.source_drive.value());
+  EXPECT_TRUE(Parse({"--dest", "\\\\server\\share\\orvik"}).ok);
 }
 
 TEST(UnattendedArguments, BadInputIsAUsageError) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"--source"}, {"--source", "DD:"}, {"--source", "1:"}, {"--source=d:x"},
            {"--language", "x"}, {"--language", "en"}, {"--dest="}, {"--log"},
+           {"--dest", "orvik8"}, {"--dest", "\\orvik8"}, {"--dest", "c:orvik8"},
            {"--quiet=yes"}, {"--unknown"}, {"/x"}, {"stray"}, {"--"},
            {"--quiet", "--quiet"}, {"--dest", "a", "/dest:b"}}) {
     const auto parsed = ParseUnattendedArguments(args);
