@@ -9,7 +9,8 @@ import subprocess
 import unittest
 from pathlib import Path
 
-RT_ICON, RT_DIALOG, RT_GROUP_ICON = 3, 5, 14
+from pe_image import RT_DIALOG, RT_GROUP_ICON, RT_ICON, pe_resources
+
 LANG_EN_US = 0x409
 
 WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
@@ -44,45 +45,6 @@ def setup_exe():
     if not path:
         raise unittest.SkipTest("ORVIK_E2E_SETUP_EXE is not set")
     return Path(path)
-
-
-def pe_resources(data):
-    """{(type, name, language): bytes} of a PE image's resource directory;
-    ids only, which is all setup.exe uses."""
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    assert data[pe:pe + 4] == b"PE\0\0", "not a PE image"
-    sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
-    optional = pe + 24
-    magic = struct.unpack_from("<H", data, optional)[0]
-    directories = optional + (112 if magic == 0x20B else 96)
-    resource_rva, _ = struct.unpack_from("<II", data, directories + 2 * 8)
-    table = optional + optional_size
-    spans = []
-    for i in range(sections):
-        virtual_size, rva, raw_size, raw = struct.unpack_from("<4I", data, table + 40 * i + 8)
-        spans.append((rva, max(virtual_size, raw_size), raw))
-
-    def offset(address):
-        for rva, size, raw in spans:
-            if rva <= address < rva + size:
-                return raw + address - rva
-        raise ValueError(f"RVA {address:#x} in no section")
-
-    base = offset(resource_rva)
-
-    def entries(directory):
-        named, ids = struct.unpack_from("<HH", data, base + directory + 12)
-        for i in range(named + ids):
-            name, target = struct.unpack_from("<II", data, base + directory + 16 + 8 * i)
-            yield (None if name & 0x80000000 else name), target
-
-    out = {}
-    for kind, kind_dir in entries(0):
-        for name, name_dir in entries(kind_dir & 0x7FFFFFFF):
-            for language, leaf in entries(name_dir & 0x7FFFFFFF):
-                rva, size = struct.unpack_from("<II", data, base + leaf)
-                out[(kind, name, language)] = data[offset(rva):offset(rva) + size]
-    return out
 
 
 class Reader:
