@@ -18,11 +18,13 @@ build() {  # preset [extra cmake arguments...]
 
 echo "== setup.exe (Windows x86_64, i686)"
 build mingw-x86_64
+cmake --build --preset mingw-x86_64 --target cd-image
 build mingw-i686
 
 echo "== native build with the end-to-end tests of setup.exe"
 build native -DORVIK_E2E_SETUP_EXE="$PWD/build/mingw-x86_64/platform/win32/setup.exe" \
-             -DORVIK_E2E_UI_DRIVER="$PWD/build/mingw-x86_64/tests/e2e/ui_driver/ui_driver.exe"
+             -DORVIK_E2E_UI_DRIVER="$PWD/build/mingw-x86_64/tests/e2e/ui_driver/ui_driver.exe" \
+             -DORVIK_E2E_CD_IMAGE="$PWD/build/mingw-x86_64/orvik8.iso"
 
 echo "== native build under ASan + UBSan"
 build native-asan
