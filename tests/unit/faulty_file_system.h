@@ -49,6 +49,12 @@ enum class ReadFault {
   kShort,  // half of what was asked (at least 1 byte), the rest left
 };
 
+// How a failing write fails.
+enum class WriteFault {
+  kShort,    // half of the bytes written
+  kNothing,  // no byte written, as on a disk that is full
+};
+
 // One call as it happened. For a file operation, `path` is the path the
 // file was opened with.
 struct Call {
@@ -72,6 +78,7 @@ class FaultyFileSystem : public FileSystem {
     state_->fail_nth = nth;
   }
   void SetReadFault(ReadFault fault) { state_->read_fault = fault; }
+  void SetWriteFault(WriteFault fault) { state_->write_fault = fault; }
   void SetCreateFolderFault(CreateFolderResult result) {
     create_folder_fault_ = result;
   }
@@ -138,6 +145,7 @@ class FaultyFileSystem : public FileSystem {
     Operation fail_op = Operation::kRead;
     std::size_t fail_nth = 0;
     ReadFault read_fault = ReadFault::kError;
+    WriteFault write_fault = WriteFault::kShort;
     bool fired = false;
 
     // Records the call and decides whether it is the one to fail. The
@@ -178,7 +186,10 @@ class FaultyFileSystem : public FileSystem {
 
     std::size_t Write(const char* buffer, std::size_t size) override {
       Call& call = Record(Operation::kWrite);
-      const std::size_t put = inner_->Write(buffer, call.faulty ? size / 2 : size);
+      std::size_t attempt = size;
+      if (call.faulty)
+        attempt = state_->write_fault == WriteFault::kNothing ? 0 : size / 2;
+      const std::size_t put = inner_->Write(buffer, attempt);
       call.succeeded = put == size;
       call.bytes = static_cast<std::int64_t>(put);
       return put;
