@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 
 #include "engine/copy_list.h"
 #include "engine/install_message.h"
@@ -249,9 +250,17 @@ class CopyRun {
 int CopyInstallFiles(FileSystem& files, char cCopyListDrive, char cSourceDrive,
                      char cLanguage, const std::string& lpszDestDir,
                      std::string& message) {
-  return CopyRun(files, cCopyListDrive, cSourceDrive, cLanguage, lpszDestDir,
-                 message)
-      .Run();
+  // Memory can run out anywhere, most readily over a copy list of absurd
+  // length: a failure to report like any other, not the end of the
+  // program. Unwinding has closed the files and freed the run's memory.
+  try {
+    return CopyRun(files, cCopyListDrive, cSourceDrive, cLanguage, lpszDestDir,
+                   message)
+        .Run();
+  } catch (const std::bad_alloc&) {
+    message = OutOfMemoryText();
+    return kInstallOutOfMemory;
+  }
 }
 
 }  // namespace orvik
