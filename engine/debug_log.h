@@ -9,7 +9,10 @@ namespace orvik {
 
 extern std::FILE* g_pDebugLog;
 
-#if defined(__GNUC__)
+#if defined(__clang__)  // knows no gnu_printf; its printf is the same
+#define ORVIK_PRINTF_FORMAT(fmt, first) \
+  __attribute__((format(printf, fmt, first)))
+#elif defined(__GNUC__)
 #define ORVIK_PRINTF_FORMAT(fmt, first) \
   __attribute__((format(gnu_printf, fmt, first)))
 #else
