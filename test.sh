@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native unit tests (plain and
 # under AddressSanitizer + UndefinedBehaviorSanitizer), setup.exe for
-# x86_64 and i686, and the end-to-end tests of the real setup.exe under
-# Wine on a headless X server.
+# x86_64 and i686, the fuzz targets for a bounded time, and the end-to-end
+# tests of the real setup.exe under Wine on a headless X server.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -31,6 +31,9 @@ build native-asan
 
 echo "== unit tests under ASan + UBSan"
 ctest --preset native-asan -j"$jobs"
+
+echo "== fuzz targets, 30 s each"
+ORVIK_FUZZ_BUILD="$PWD/build/fuzz" bash tests/fuzz/run.sh 30
 
 echo "== all tests"
 ctest --preset native
