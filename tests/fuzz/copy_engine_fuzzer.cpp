@@ -37,21 +37,13 @@
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
 #include "platform/posix/posix_file_system.h"
+#include "fuzz_check.h"
 #include "reference_models.h"
 
 namespace orvik {
 namespace {
 
 namespace fs = std::filesystem;
-
-#define FUZZ_CHECK(condition)                                              \
-  do {                                                                     \
-    if (!(condition)) {                                                    \
-      std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #condition,   \
-                   __FILE__, __LINE__);                                    \
-      std::abort();                                                        \
-    }                                                                      \
-  } while (0)
 
 const char kSeparator[] = "\n%%%%\n";
 const char kUserSettings[] = "the user's own settings\r\n";

@@ -17,20 +17,11 @@
 
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
+#include "fuzz_check.h"
 #include "reference_models.h"
 
 namespace orvik {
 namespace {
-
-// Stops the fuzzer with a report when an invariant does not hold.
-#define FUZZ_CHECK(condition)                                              \
-  do {                                                                     \
-    if (!(condition)) {                                                    \
-      std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #condition,   \
-                   __FILE__, __LINE__);                                    \
-      std::abort();                                                        \
-    }                                                                      \
-  } while (0)
 
 class PieceFile : public File {
  public:
