@@ -206,8 +206,7 @@ int RunUnattended(const UnattendedOptions& options, UnattendedHost& host) {
   InstallRequest request;
   request.source_drive = static_cast<char>(source_drive);
   request.language = options.language;
-  request.dest_folder = options.dest_folder.value_or(
-      "c:\\orvik" + std::to_string(g_nProductVersion));
+  request.dest_folder = options.dest_folder.value_or(DefaultDestFolder());
   request.create_shortcut = options.create_shortcut;
   std::string message;
   const int result = RunInstallation(services, request, message);

@@ -34,6 +34,10 @@ void CreateDesktopShortcut(Shell& shell, const std::string& dest_folder) {
 
 }  // namespace
 
+std::string DefaultDestFolder() {
+  return "c:\\orvik" + std::to_string(g_nProductVersion);
+}
+
 bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,
                       char language, std::string& message) {
   if (LoadIntroduction(files, static_cast<char>(source_drive), language, message))

@@ -15,6 +15,9 @@ namespace orvik {
 bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,
                       char language, std::string& message);
 
+// "c:\orvik8", or "c:\orvik7" once a legacy CD has been found.
+std::string DefaultDestFolder();
+
 struct InstallRequest {
   char source_drive = 0;
   char language = 0;

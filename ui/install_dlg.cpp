@@ -1,6 +1,5 @@
 #include "ui/install_dlg.h"
 
-#include "engine/install_message.h"
 #include "ui/install_action.h"
 #include "ui/resource.h"
 
@@ -9,10 +8,6 @@ namespace orvik {
 namespace {
 
 const char kDialogCaption[] = "Orvik Setup";
-
-std::string DefaultDestFolder() {
-  return "c:\\orvik" + std::to_string(g_nProductVersion);
-}
 
 }  // namespace
 
