@@ -1,0 +1,114 @@
+// The Orvik CD as Setup reads it: every fact of its layout that the engine,
+// the two installers, the CD checker and the tests share, stated once.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace orvik::cd_format {
+
+// ---- Product versions ------------------------------------------------------
+// A CD with a message file per language holds release 8; one with only the
+// legacy message file holds release 7.
+inline constexpr int kCurrentProductVersion = 8;
+inline constexpr int kLegacyProductVersion = 7;
+
+// "orvik8.exe": the product's program, the shortcut's target.
+inline std::string ProgramName(int version) {
+  return "orvik" + std::to_string(version) + ".exe";
+}
+// "orvik8.lnk": the desktop shortcut.
+inline std::string ShortcutName(int version) {
+  return "orvik" + std::to_string(version) + ".lnk";
+}
+// "Orvik 8.0 (Ostmarrow)": the shortcut's description.
+inline std::string ShortcutDescription(int version) {
+  return "Orvik " + std::to_string(version) + ".0 (Ostmarrow)";
+}
+// "c:\orvik8": the destination the dialog proposes.
+inline std::string DefaultDestFolder(int version) {
+  return "c:\\orvik" + std::to_string(version);
+}
+
+// ---- Drives ----------------------------------------------------------------
+// Drive number 1 is A; number 0 (a current folder without a drive letter)
+// gives '@', which names no drive.
+inline constexpr char kNoDriveLetter = '@';
+constexpr char DriveLetterOfNumber(int number) {
+  return static_cast<char>(kNoDriveLetter + number);
+}
+
+// ---- Languages -------------------------------------------------------------
+struct Language {
+  char letter;
+  const char* name;  // Windows-1252, as the dialog shows it
+};
+// In the dialog's order.
+inline constexpr Language kLanguages[] = {
+    {'e', "English"}, {'d', "Deutsch"}, {'f', "Fran\xE7" "ais"}, {'i', "Italiano"}};
+
+// ---- Message files ---------------------------------------------------------
+inline constexpr char kInstallFolder[] = "\\install\\";
+// "<letter>install.dat" in the current folder, then in \install\ of the
+// source; the legacy "install.dat" there marks release 7.
+inline constexpr char kMessageFileSuffix[] = "install.dat";
+inline constexpr char kLegacyMessageFile[] = "install.dat";
+
+// A line, for counting, is at most this many bytes with its line end; a
+// longer one is read as two or more.
+inline constexpr std::size_t kMessageLineBytes = 199;
+
+// The texts that Setup reads, by line number, with the byte budget that
+// releases before this one could show (their buffers held 400 and 300
+// bytes with the terminator). This reader shows longer texts whole.
+struct MessageText {
+  unsigned first;
+  unsigned count;
+  std::size_t budget;
+};
+inline constexpr std::size_t kIntroductionBudget = 399;
+inline constexpr std::size_t kOutcomeBudget = 299;
+inline constexpr MessageText kIntroductionText{0, 3, kIntroductionBudget};
+inline constexpr MessageText kDestFolderFailedText{4, 2, kOutcomeBudget};
+inline constexpr MessageText kCopyListMissingText{6, 2, kOutcomeBudget};
+// A file on the CD that cannot be read, or its copy that cannot be made.
+inline constexpr MessageText kFileFailedText{9, 3, kOutcomeBudget};
+inline constexpr MessageText kSuccessText{13, 1, kOutcomeBudget};
+inline constexpr MessageText kMessageTexts[] = {
+    kIntroductionText, kDestFolderFailedText, kCopyListMissingText,
+    kFileFailedText, kSuccessText};
+// Lines 0 to 13; 3, 8 and 12 are never read.
+inline constexpr unsigned kMessageLinesRead = 14;
+
+// The marker that the reader removes, one per read.
+inline constexpr char kMarker[] = "\\n";
+
+// ---- Copy lists ------------------------------------------------------------
+// "<letter>opylist.dat" in \install\ of the source (or at the root of the
+// copy-list drive); when the language's own is missing, English, then the
+// language-free one.
+inline constexpr char kCopyListSuffix[] = "opylist.dat";
+inline constexpr char kCopyListFallbacks[] = {'e', 'c'};
+inline constexpr char kDefaultCopyListName[] = "eopylist.dat";
+
+inline constexpr char kKeepExistingMark = '$';
+inline constexpr char kCopyListDriveMark = ':';
+
+// Positions 0-3 and 6 name files that must be on the CD but are not copied.
+constexpr bool IsCheckOnlyPosition(std::size_t position) {
+  return position <= 3 || position == 6;
+}
+
+// ---- Settings files and data files ------------------------------------------
+// Recognised by the destination name, ignoring case.
+inline constexpr char kStartupSettingsName[] = "\\startup.mar";
+inline constexpr char kFactorySettingsName[] = "\\factory.mar";
+// Case-sensitive; the byte after it becomes the language letter.
+inline constexpr char kLanguageLineText[] = "51 language ";
+// Appended to startup.mar with the CD-drive letter and a line feed.
+inline constexpr char kCdDriveLineText[] = "18 cd drive ";
+
+// Left by an earlier installation; deleted once the new files are in.
+inline constexpr const char* kStaleDataFiles[] = {"astdata.ast", "astdata.lim"};
+
+}  // namespace orvik::cd_format
