@@ -104,26 +104,14 @@ class FakeShell : public Shell {
   std::vector<SavedShortcut> saved;
   int open_apartments = 0;
   int unbalanced_uninitializations = 0;
-  int live_objects = 0;  // interfaces not yet released
 };
 
-// Counts itself among the shell's live objects while it exists. The link
-// and its persist-file interface are one object: they share its properties.
-class FakeInterface {
- public:
-  explicit FakeInterface(FakeShell& shell) : shell_(shell) { ++shell_.live_objects; }
-  ~FakeInterface() { --shell_.live_objects; }
-  FakeInterface(const FakeInterface&) = delete;
-  FakeInterface& operator=(const FakeInterface&) = delete;
-
- protected:
-  FakeShell& shell_;
-};
-
-class FakePersistFile : public PersistFile, FakeInterface {
+// The link and its persist-file interface are one object: they share its
+// properties.
+class FakePersistFile : public PersistFile {
  public:
   FakePersistFile(FakeShell& shell, std::shared_ptr<SavedShortcut> properties)
-      : FakeInterface(shell), properties_(std::move(properties)) {}
+      : shell_(shell), properties_(std::move(properties)) {}
   void Save(const std::string& path, bool remember) override {
     SavedShortcut file = *properties_;
     file.path = path;
@@ -132,12 +120,13 @@ class FakePersistFile : public PersistFile, FakeInterface {
   }
 
  private:
+  FakeShell& shell_;
   std::shared_ptr<SavedShortcut> properties_;
 };
 
-class FakeShellLink : public ShellLink, FakeInterface {
+class FakeShellLink : public ShellLink {
  public:
-  using FakeInterface::FakeInterface;
+  explicit FakeShellLink(FakeShell& shell) : shell_(shell) {}
   void SetPath(const std::string& target) override { properties_->target = target; }
   void SetWorkingDirectory(const std::string& folder) override {
     properties_->working_directory = folder;
@@ -151,6 +140,7 @@ class FakeShellLink : public ShellLink, FakeInterface {
   }
 
  private:
+  FakeShell& shell_;
   std::shared_ptr<SavedShortcut> properties_ = std::make_shared<SavedShortcut>();
 };
 
