@@ -23,17 +23,13 @@ int SourceDriveFromCommandLine(const std::string& command_line,
 bool CInstallApp::InitInstance(StartupHost& host) {
   host.EnableControlLook();
   auto dialog = std::make_unique<CInstallDlg>(host.Services());
-  g_pDebugLog = host.CreateDebugLog();
+  const DebugLogSession log(host.CreateDebugLog());
   WriteDebugLog("Entering dlg\n");
   dialog->m_cSourceDrive = SourceDriveFromCommandLine(
       host.CommandLine(), host.CurrentDriveNumber() + kDriveNumberToLetter);
   host.RunModal(*dialog);
   dialog.reset();
-  if (g_pDebugLog != nullptr) {
-    WriteDebugLog("Exited install_dlg\n");
-    std::fclose(g_pDebugLog);
-    g_pDebugLog = nullptr;
-  }
+  WriteDebugLog("Exited install_dlg\n");
   return true;
 }
 

@@ -14,6 +14,15 @@ void WriteDebugLog(const char* format, ...) {
   va_end(args);
 }
 
+DebugLogSession::DebugLogSession(std::FILE* log) : log_(log) {
+  g_pDebugLog = log_;
+}
+
+DebugLogSession::~DebugLogSession() {
+  g_pDebugLog = nullptr;
+  if (log_ != nullptr) std::fclose(log_);
+}
+
 std::uint32_t StreamIdentity(const void* stream) {
   if (stream == nullptr) return 0;
   const auto address = reinterpret_cast<std::uintptr_t>(stream);

@@ -21,6 +21,23 @@ extern std::FILE* g_pDebugLog;
 
 void WriteDebugLog(const char* format, ...) ORVIK_PRINTF_FORMAT(1, 2);
 
+// Owns the debug log of one run: makes `log` (an opened stream, or null
+// for no log) the g_pDebugLog that every writer uses, and on destruction
+// closes it and clears g_pDebugLog. It writes nothing itself: the run
+// writes its first and last lines. One session at a time.
+class DebugLogSession {
+ public:
+  explicit DebugLogSession(std::FILE* log);
+  ~DebugLogSession();
+  DebugLogSession(const DebugLogSession&) = delete;
+  DebugLogSession& operator=(const DebugLogSession&) = delete;
+
+  bool is_open() const { return log_ != nullptr; }
+
+ private:
+  std::FILE* log_;
+};
+
 // The eight-hex-digit identity that the log prints for a stream: zero
 // exactly for an absent stream. A 64-bit address is folded to 32 bits, and
 // a fold that comes out as zero is made non-zero so the rule still holds.

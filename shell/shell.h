@@ -39,7 +39,10 @@ class Shell {
   virtual std::string GetSpecialFolderPath(int folder_id) = 0;
   // Null when the shell-link object cannot be created.
   virtual std::unique_ptr<ShellLink> CreateShellLink() = 0;
-  virtual void InitializeCom() = 0;
+  // True when COM is initialised on this thread and one UninitializeCom is
+  // owed for it (also when it already was). Use ComApartment, which pairs
+  // the two.
+  virtual bool InitializeCom() = 0;
   virtual void UninitializeCom() = 0;
 };
 

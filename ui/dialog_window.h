@@ -6,9 +6,6 @@
 
 namespace orvik {
 
-// Message box type MB_OK: one OK button, no icon.
-constexpr unsigned kMessageBoxOk = 0;
-
 class DialogWindow {
  public:
   virtual ~DialogWindow() = default;
@@ -18,9 +15,10 @@ class DialogWindow {
   virtual void Activate() = 0;
   // The whole client area, background erased.
   virtual void InvalidateAll() = 0;
-  // Modal, owned by the dialog window; returns when it is dismissed.
-  virtual void ShowMessageBox(const std::string& text,
-                              const std::string& caption, unsigned type) = 0;
+  // A box with the text and one OK button, owned by the dialog window;
+  // returns when it is dismissed.
+  virtual void ShowMessage(const std::string& text,
+                           const std::string& caption) = 0;
   virtual void EndDialog(int result) = 0;
 };
 

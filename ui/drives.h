@@ -1,21 +1,14 @@
-// The drive queries of the CD-drive search.
+// The drive query of the CD-drive search.
 #pragma once
 
-#include <cstdint>
-#include <string>
-
 namespace orvik {
-
-// The drive type that the search looks for (DRIVE_CDROM).
-constexpr unsigned kDriveCdRom = 5;
 
 class Drives {
  public:
   virtual ~Drives() = default;
-  // Bit i set when the drive of letter 'a' + i is present.
-  virtual std::uint32_t LogicalDriveMask() = 0;
-  // The type of the drive whose root ("d:\") is given.
-  virtual unsigned DriveType(const std::string& root) = 0;
+  // True when the drive of `letter` ('a' to 'z') is present and is a
+  // CD-ROM drive. Asking never raises a prompt, with or without a disc.
+  virtual bool IsCdRom(char letter) = 0;
 };
 
 }  // namespace orvik

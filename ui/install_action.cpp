@@ -4,6 +4,7 @@
 #include "engine/debug_log.h"
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
+#include "shell/com_apartment.h"
 #include "shell/shortcut.h"
 
 namespace orvik {
@@ -12,7 +13,8 @@ namespace {
 
 constexpr unsigned kIntroductionFirstLine = 0;
 constexpr unsigned kIntroductionLines = 3;
-constexpr int kDriveLetters = 32;
+constexpr char kFirstDriveLetter = 'a';
+constexpr char kLastDriveLetter = 'z';
 constexpr char kNoCopyListDrive = 0;
 
 bool LoadIntroduction(FileSystem& files, char drive, char language,
@@ -25,11 +27,10 @@ bool LoadIntroduction(FileSystem& files, char drive, char language,
 // have found a legacy CD.
 void CreateDesktopShortcut(Shell& shell, const std::string& dest_folder) {
   const std::string version = std::to_string(g_nProductVersion);
-  shell.InitializeCom();
+  const ComApartment com(shell);
   CreateShortcut(shell, dest_folder + "\\orvik" + version + ".exe",
                  "orvik" + version + ".lnk", dest_folder,
                  "Orvik " + version + ".0 (Ostmarrow)", kCsidlDesktop);
-  shell.UninitializeCom();
 }
 
 }  // namespace
@@ -42,11 +43,8 @@ bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,
                       char language, std::string& message) {
   if (LoadIntroduction(files, static_cast<char>(source_drive), language, message))
     return true;
-  const std::uint32_t mask = drives.LogicalDriveMask();
-  for (int i = 0; i < kDriveLetters; ++i) {
-    if ((mask & (std::uint32_t{1} << i)) == 0) continue;
-    const char letter = static_cast<char>('a' + i);
-    if (drives.DriveType(std::string(1, letter) + ":\\") != kDriveCdRom) continue;
+  for (char letter = kFirstDriveLetter; letter <= kLastDriveLetter; ++letter) {
+    if (!drives.IsCdRom(letter)) continue;
     if (LoadIntroduction(files, letter, language, message)) {
       source_drive = letter;
       return true;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ui/install_dlg.h"
+#include "ui/install_services.h"
 
 namespace orvik {
 

@@ -50,7 +50,7 @@ void CInstallDlg::OnOK() {
   request.dest_folder = m_strDestDir;
   std::string message;
   RunInstallation(services_, request, message);
-  window_->ShowMessageBox(message, kDialogCaption, kMessageBoxOk);
+  window_->ShowMessage(message, kDialogCaption);
   // What the framework's own OK handling does: take the data, end with OK.
   UpdateData(true);
   window_->EndDialog(IDOK);

@@ -5,18 +5,10 @@
 
 #include <string>
 
-#include "engine/file_system.h"
-#include "shell/shell.h"
 #include "ui/dialog_window.h"
-#include "ui/drives.h"
+#include "ui/install_services.h"
 
 namespace orvik {
-
-struct InstallServices {
-  FileSystem& files;
-  Drives& drives;
-  Shell& shell;
-};
 
 class CInstallDlg {
  public:

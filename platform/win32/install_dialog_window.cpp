@@ -172,10 +172,9 @@ void InstallDialogWindow::InvalidateAll() {
   ::InvalidateRect(window_, nullptr, TRUE);
 }
 
-void InstallDialogWindow::ShowMessageBox(const std::string& text,
-                                         const std::string& caption,
-                                         unsigned type) {
-  ::MessageBoxA(window_, text.c_str(), caption.c_str(), type);
+void InstallDialogWindow::ShowMessage(const std::string& text,
+                                      const std::string& caption) {
+  ::MessageBoxA(window_, text.c_str(), caption.c_str(), MB_OK);
 }
 
 void InstallDialogWindow::EndDialog(int result) { ::EndDialog(window_, result); }

@@ -21,8 +21,7 @@ class InstallDialogWindow : public DialogWindow {
   void CheckButton(int control_id) override;
   void Activate() override;
   void InvalidateAll() override;
-  void ShowMessageBox(const std::string& text, const std::string& caption,
-                      unsigned type) override;
+  void ShowMessage(const std::string& text, const std::string& caption) override;
   void EndDialog(int result) override;
 
  private:

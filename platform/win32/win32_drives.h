@@ -1,4 +1,4 @@
-// The drive queries of the CD-drive search over Win32.
+// The drive query of the CD-drive search over Win32.
 #pragma once
 
 #include "ui/drives.h"
@@ -7,8 +7,7 @@ namespace orvik {
 
 class Win32Drives : public Drives {
  public:
-  std::uint32_t LogicalDriveMask() override;
-  unsigned DriveType(const std::string& root) override;
+  bool IsCdRom(char letter) override;
 };
 
 }  // namespace orvik

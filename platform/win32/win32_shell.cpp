@@ -59,10 +59,6 @@ class Win32ShellLink : public ShellLink {
 
 }  // namespace
 
-Win32Shell::~Win32Shell() {
-  while (com_initializations_ > 0) UninitializeCom();
-}
-
 std::string Win32Shell::GetSpecialFolderPath(int folder_id) {
   ScopedCoMem<ITEMIDLIST> item_list;
   if (FAILED(::SHGetSpecialFolderLocation(nullptr, folder_id, item_list.put())))
@@ -80,14 +76,10 @@ std::unique_ptr<ShellLink> Win32Shell::CreateShellLink() {
   return std::make_unique<Win32ShellLink>(std::move(link));
 }
 
-void Win32Shell::InitializeCom() {
-  if (SUCCEEDED(::CoInitialize(nullptr))) ++com_initializations_;
-}
+// S_FALSE (already initialised on this thread) is a success and owes a
+// CoUninitialize like S_OK.
+bool Win32Shell::InitializeCom() { return SUCCEEDED(::CoInitialize(nullptr)); }
 
-void Win32Shell::UninitializeCom() {
-  if (com_initializations_ == 0) return;
-  --com_initializations_;
-  ::CoUninitialize();
-}
+void Win32Shell::UninitializeCom() { ::CoUninitialize(); }
 
 }  // namespace orvik

@@ -9,16 +9,10 @@ namespace orvik {
 
 class Win32Shell : public Shell {
  public:
-  ~Win32Shell() override;
   std::string GetSpecialFolderPath(int folder_id) override;
   std::unique_ptr<ShellLink> CreateShellLink() override;
-  void InitializeCom() override;
+  bool InitializeCom() override;
   void UninitializeCom() override;
-
- private:
-  // CoUninitialize is owed only for a CoInitialize that succeeded (S_FALSE
-  // counts); an unbalanced one would tear down somebody else's apartment.
-  int com_initializations_ = 0;
 };
 
 }  // namespace orvik

@@ -1,10 +1,14 @@
-// Fakes of the dialog window, the drive queries and the shell that record
-// what the logic asks of them, in order.
+// Fakes of the dialog window, the drive query and the shell that keep what
+// the logic leaves behind: the controls' texts and what a repaint shows,
+// the message box, the shortcut saved, the COM apartments still open.
 #pragma once
 
 #include <map>
 #include <memory>
+#include <ostream>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "shell/shell.h"
@@ -15,119 +19,133 @@ namespace orvik::testing {
 
 class FakeDialogWindow : public DialogWindow {
  public:
+  static constexpr int kStillOpen = -1;
+
   void SetControlText(int control_id, const std::string& text) override {
     texts[control_id] = text;
-    calls.push_back("text " + std::to_string(control_id));
   }
   std::string ControlText(int control_id) override { return texts[control_id]; }
-  void CheckButton(int control_id) override {
-    checked = control_id;
-    calls.push_back("check " + std::to_string(control_id));
-  }
-  void Activate() override { calls.push_back("activate"); }
-  void InvalidateAll() override { calls.push_back("invalidate"); }
-  void ShowMessageBox(const std::string& text, const std::string& caption,
-                      unsigned type) override {
-    calls.push_back("messagebox");
+  void CheckButton(int control_id) override { checked = control_id; }
+  void Activate() override { active = true; }
+  // A repaint shows the texts as they are now.
+  void InvalidateAll() override { painted = texts; }
+  void ShowMessage(const std::string& text, const std::string& caption) override {
     message_box_text = text;
     message_box_caption = caption;
-    message_box_type = type;
+    message_box_over_open_dialog = end_result == kStillOpen;
   }
-  void EndDialog(int result) override {
-    calls.push_back("end " + std::to_string(result));
-    end_result = result;
-  }
+  void EndDialog(int result) override { end_result = result; }
 
   std::map<int, std::string> texts;
-  std::vector<std::string> calls;
+  std::map<int, std::string> painted;
   int checked = 0;
-  int end_result = 0;
+  bool active = false;
+  int end_result = kStillOpen;
   std::string message_box_text;
   std::string message_box_caption;
-  unsigned message_box_type = 99;
+  bool message_box_over_open_dialog = false;
 };
 
 class FakeDrives : public Drives {
  public:
-  // Drive `letter` (lower case) present with `type`.
-  void Add(char letter, unsigned type) {
-    mask |= 1u << (letter - 'a');
-    types[std::string(1, letter) + ":\\"] = type;
-  }
-  std::uint32_t LogicalDriveMask() override {
-    ++mask_queries;
-    return mask;
-  }
-  unsigned DriveType(const std::string& root) override {
-    probed.push_back(root);
-    const auto type = types.find(root);
-    return type == types.end() ? 1u : type->second;  // DRIVE_NO_ROOT_DIR
+  void AddCdRom(char letter) { cd_roms.insert(letter); }
+  bool IsCdRom(char letter) override {
+    ++queries;
+    return cd_roms.count(letter) != 0;
   }
 
-  std::uint32_t mask = 0;
-  std::map<std::string, unsigned> types;
-  std::vector<std::string> probed;
-  int mask_queries = 0;
+  std::set<char> cd_roms;
+  int queries = 0;
 };
 
-constexpr unsigned kDriveFixed = 3;
+// What a saved shortcut file holds.
+struct SavedShortcut {
+  std::string path;
+  std::string target;
+  std::string working_directory;
+  std::string description;
+  bool remember = true;
 
-// Records every shell call as a line ("SetPath c:\x"), so tests can check
-// the order, the values and the releases.
+  bool operator==(const SavedShortcut& other) const {
+    return std::tie(path, target, working_directory, description, remember) ==
+           std::tie(other.path, other.target, other.working_directory,
+                    other.description, other.remember);
+  }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const SavedShortcut& link) {
+  return out << "{" << link.path << " -> " << link.target << " in "
+             << link.working_directory << ", \"" << link.description << "\""
+             << (link.remember ? "" : ", not remembered") << "}";
+}
+
+// A shell whose desktop is `folder` and whose link objects, as the real
+// ones, can only be created inside a COM apartment.
 class FakeShell : public Shell {
  public:
   std::string GetSpecialFolderPath(int folder_id) override {
-    calls.push_back("GetSpecialFolderPath " + std::to_string(folder_id));
-    return folder;
+    return folder_id == kCsidlDesktop ? folder : std::string();
   }
   std::unique_ptr<ShellLink> CreateShellLink() override;
-  void InitializeCom() override { calls.push_back("CoInitialize"); }
-  void UninitializeCom() override { calls.push_back("CoUninitialize"); }
+  bool InitializeCom() override {
+    if (!com_available) return false;
+    ++open_apartments;
+    return true;
+  }
+  void UninitializeCom() override {
+    if (open_apartments == 0) ++unbalanced_uninitializations;
+    else --open_apartments;
+  }
 
   std::string folder = "C:\\Users\\Ann\\Desktop";
+  bool com_available = true;
   bool can_create_link = true;
   bool has_persist_file = true;
-  std::vector<std::string> calls;
+  std::vector<SavedShortcut> saved;
+  int open_apartments = 0;
+  int unbalanced_uninitializations = 0;
 };
 
+// The link and its persist-file interface are one object: they share its
+// properties.
 class FakePersistFile : public PersistFile {
  public:
-  explicit FakePersistFile(FakeShell& shell) : shell_(shell) {}
-  ~FakePersistFile() override { shell_.calls.push_back("Release IPersistFile"); }
+  FakePersistFile(FakeShell& shell, std::shared_ptr<SavedShortcut> properties)
+      : shell_(shell), properties_(std::move(properties)) {}
   void Save(const std::string& path, bool remember) override {
-    shell_.calls.push_back("Save " + path + (remember ? " TRUE" : " FALSE"));
+    SavedShortcut file = *properties_;
+    file.path = path;
+    file.remember = remember;
+    shell_.saved.push_back(file);
   }
 
  private:
   FakeShell& shell_;
+  std::shared_ptr<SavedShortcut> properties_;
 };
 
 class FakeShellLink : public ShellLink {
  public:
   explicit FakeShellLink(FakeShell& shell) : shell_(shell) {}
-  ~FakeShellLink() override { shell_.calls.push_back("Release IShellLinkA"); }
-  void SetPath(const std::string& target) override {
-    shell_.calls.push_back("SetPath " + target);
-  }
+  void SetPath(const std::string& target) override { properties_->target = target; }
   void SetWorkingDirectory(const std::string& folder) override {
-    shell_.calls.push_back("SetWorkingDirectory " + folder);
+    properties_->working_directory = folder;
   }
   void SetDescription(const std::string& description) override {
-    shell_.calls.push_back("SetDescription " + description);
+    properties_->description = description;
   }
   std::unique_ptr<PersistFile> QueryPersistFile() override {
-    shell_.calls.push_back("QueryInterface IPersistFile");
     if (!shell_.has_persist_file) return nullptr;
-    return std::make_unique<FakePersistFile>(shell_);
+    return std::make_unique<FakePersistFile>(shell_, properties_);
   }
 
  private:
   FakeShell& shell_;
+  std::shared_ptr<SavedShortcut> properties_ = std::make_shared<SavedShortcut>();
 };
 
 inline std::unique_ptr<ShellLink> FakeShell::CreateShellLink() {
-  calls.push_back("CoCreateInstance ShellLink");
-  if (!can_create_link) return nullptr;
+  if (!can_create_link || open_apartments == 0) return nullptr;
   return std::make_unique<FakeShellLink>(*this);
 }
 

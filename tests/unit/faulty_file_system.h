@@ -63,6 +63,7 @@ struct Call {
   bool succeeded = true;
   bool on_written_file = false;   // the file was opened for writing
   std::size_t call_on_file = 0;   // reads: 0 for the file's first read
+  std::size_t requested = 0;      // reads: bytes asked for
   std::int64_t bytes = 0;         // reads and writes: bytes moved
   bool faulty = false;            // this call was made to fail
 };
@@ -172,6 +173,7 @@ class FaultyFileSystem : public FileSystem {
     std::int64_t Read(char* buffer, std::size_t size) override {
       Call& call = Record(Operation::kRead);
       call.call_on_file = reads_++;
+      call.requested = size;
       std::int64_t got;
       if (call.faulty && state_->read_fault == ReadFault::kError) {
         got = kReadError;

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "engine/install_message.h"
+#include "ui/install_dlg.h"
 #include "ui/resource.h"
 #include "unit/fakes.h"
 #include "unit/test_support.h"
@@ -12,7 +13,7 @@
 namespace orvik {
 namespace {
 
-using Calls = std::vector<std::string>;
+using Saved = std::vector<testing::SavedShortcut>;
 using testing::CapturedLog;
 using testing::TempFolder;
 
@@ -49,7 +50,6 @@ class InstallAction : public ::testing::Test {
 
 TEST_F(InstallAction, SuccessLogsCreatesShortcutShowsTextAndEnds) {
   dialog_.OnInitDialog();
-  window_.calls.clear();
   const std::string success = MessageLine('e', 13);
   ASSERT_FALSE(success.empty());
   CapturedLog log;
@@ -60,24 +60,20 @@ TEST_F(InstallAction, SuccessLogsCreatesShortcutShowsTextAndEnds) {
   const std::string log_text = log.Text();
   EXPECT_EQ(0u, log_text.find("Looking for 'D:\\install\\einstall.dat': "));
   EXPECT_EQ("rval = 0\n" + success + "\n", log_text.substr(log_text.find('\n') + 1));
-  EXPECT_EQ((Calls{"CoInitialize", "GetSpecialFolderPath 0",
-                   "CoCreateInstance ShellLink",
-                   "SetPath c:\\orvik8\\orvik8.exe",
-                   "SetWorkingDirectory c:\\orvik8",
-                   "SetDescription Orvik 8.0 (Ostmarrow)",
-                   "QueryInterface IPersistFile",
-                   "Save C:\\Users\\Ann\\Desktop\\orvik8.lnk TRUE",
-                   "Release IPersistFile", "Release IShellLinkA",
-                   "CoUninitialize"}),
-            shell_.calls);
-  EXPECT_EQ((Calls{"messagebox", "end 1"}), window_.calls);
+  // The link object exists only inside a COM apartment, which is closed
+  // again afterwards.
+  EXPECT_EQ((Saved{{"C:\\Users\\Ann\\Desktop\\orvik8.lnk", "c:\\orvik8\\orvik8.exe",
+                    "c:\\orvik8", "Orvik 8.0 (Ostmarrow)", true}}),
+            shell_.saved);
+  EXPECT_EQ(0, shell_.open_apartments);
   EXPECT_EQ(success, window_.message_box_text);
   EXPECT_EQ("Orvik Setup", window_.message_box_caption);
-  EXPECT_EQ(kMessageBoxOk, window_.message_box_type);
+  EXPECT_TRUE(window_.message_box_over_open_dialog);
+  EXPECT_EQ(IDOK, window_.end_result);
   EXPECT_TRUE(drive_c_.Exists("orvik8/orvik8.exe"));
 }
 
-TEST_F(InstallAction, FailureShowsItsTextWithoutComOrShortcut) {
+TEST_F(InstallAction, FailureShowsItsTextAndMakesNoShortcut) {
   std::filesystem::remove(cd_.path() + "/install/eopylist.dat");
   const std::string text = MessageLine('e', 6) + MessageLine('e', 7);
   CapturedLog log;
@@ -86,7 +82,8 @@ TEST_F(InstallAction, FailureShowsItsTextWithoutComOrShortcut) {
   dialog_.OnOK();
   const std::string record = "rval = -2\n" + text + "\n";
   EXPECT_EQ(record, log.Text().substr(log.Text().size() - record.size()));
-  EXPECT_TRUE(shell_.calls.empty());
+  EXPECT_TRUE(shell_.saved.empty());
+  EXPECT_EQ(0, shell_.open_apartments);
   EXPECT_EQ(text, window_.message_box_text);
   EXPECT_EQ(IDOK, window_.end_result);
 }
@@ -99,8 +96,9 @@ TEST_F(InstallAction, UsesTheFolderTextAsTypedAtOk) {
   dialog_.OnOK();
   EXPECT_EQ("c:\\Programme\\", dialog_.m_strDestDir);
   EXPECT_TRUE(drive_c_.Exists("Programme/orvik8.exe"));
-  EXPECT_EQ("SetPath c:\\Programme\\\\orvik8.exe", shell_.calls[3]);
-  EXPECT_EQ("SetWorkingDirectory c:\\Programme\\", shell_.calls[4]);
+  ASSERT_EQ(1u, shell_.saved.size());
+  EXPECT_EQ("c:\\Programme\\\\orvik8.exe", shell_.saved[0].target);
+  EXPECT_EQ("c:\\Programme\\", shell_.saved[0].working_directory);
   EXPECT_EQ(MessageLine('d', 13), window_.message_box_text);
 }
 
@@ -117,9 +115,9 @@ TEST_F(InstallAction, LegacyCdFoundByTheCopyGivesVersionSevenNames) {
   dialog_.OnOK();
   EXPECT_EQ(7, g_nProductVersion);
   EXPECT_EQ("Version 7 installed.\n", window_.message_box_text);
-  EXPECT_EQ("SetPath c:\\orvik7\\orvik7.exe", shell_.calls[3]);
-  EXPECT_EQ("SetDescription Orvik 7.0 (Ostmarrow)", shell_.calls[5]);
-  EXPECT_EQ("Save C:\\Users\\Ann\\Desktop\\orvik7.lnk TRUE", shell_.calls[7]);
+  EXPECT_EQ((Saved{{"C:\\Users\\Ann\\Desktop\\orvik7.lnk", "c:\\orvik7\\orvik7.exe",
+                    "c:\\orvik7", "Orvik 7.0 (Ostmarrow)", true}}),
+            shell_.saved);
 }
 
 }  // namespace

@@ -48,12 +48,7 @@ void TempFolder::MakeFolder(const std::string& relative) const {
   fs::create_directories(fs::path(path_) / relative);
 }
 
-CapturedLog::CapturedLog() : file_(std::tmpfile()) { g_pDebugLog = file_; }
-
-CapturedLog::~CapturedLog() {
-  g_pDebugLog = nullptr;
-  std::fclose(file_);
-}
+CapturedLog::CapturedLog() : file_(std::tmpfile()), session_(file_) {}
 
 std::string CapturedLog::Text() const {
   std::fflush(file_);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/debug_log.h"
 #include "platform/posix/posix_file_system.h"
 
 namespace orvik::testing {
@@ -34,13 +35,11 @@ class TempFolder {
 class CapturedLog {
  public:
   CapturedLog();
-  ~CapturedLog();
-  CapturedLog(const CapturedLog&) = delete;
-  CapturedLog& operator=(const CapturedLog&) = delete;
   std::string Text() const;
 
  private:
   std::FILE* file_;
+  DebugLogSession session_;
 };
 
 // Puts the process-wide state back as it is at start-up.

@@ -70,8 +70,7 @@ class UnattendedHostFake : public UnattendedHost {
     files.MapDrive('C', drive_c.path());
     files.MapDrive('F', ORVIK_SAMPLE_CD);
     files.SetCurrentDrive('C');
-    drives.Add('c', testing::kDriveFixed);
-    drives.Add('f', kDriveCdRom);
+    drives.AddCdRom('f');
   }
   InstallServices Services() override { return {files, drives, shell}; }
   int CurrentDriveNumber() override { return 3; }
@@ -122,7 +121,8 @@ TEST_F(Unattended, FindsTheCdInstallsAndLogsLikeSetup) {
             "rval = 0\n" + host_.output + "\n"
             "Exited install_dlg\n");
   EXPECT_NE(std::string::npos, host_.output.find("erfolgreich"));
-  EXPECT_EQ("Save C:\\Users\\Ann\\Desktop\\orvik8.lnk TRUE", host_.shell.calls[7]);
+  ASSERT_EQ(1u, host_.shell.saved.size());
+  EXPECT_EQ("C:\\Users\\Ann\\Desktop\\orvik8.lnk", host_.shell.saved[0].path);
 }
 
 TEST_F(Unattended, NoShortcutQuietAndTypedFolder) {
@@ -133,7 +133,7 @@ TEST_F(Unattended, NoShortcutQuietAndTypedFolder) {
   options.quiet = true;
   EXPECT_EQ(kExitSuccess, RunUnattended(options, host_));
   EXPECT_TRUE(host_.drive_c.Exists("Programme/orvik.dll"));
-  EXPECT_TRUE(host_.shell.calls.empty());
+  EXPECT_TRUE(host_.shell.saved.empty());
   EXPECT_EQ("", host_.output);
 }
 
@@ -141,9 +141,9 @@ TEST_F(Unattended, FailuresHaveTheirOwnExitStatus) {
   UnattendedOptions options;
   options.dest_folder = "c:\\missing\\orvik8";
   EXPECT_EQ(kExitDestFolder, RunUnattended(options, host_));
-  EXPECT_TRUE(host_.shell.calls.empty()) << "no shortcut after a failure";
+  EXPECT_TRUE(host_.shell.saved.empty()) << "no shortcut after a failure";
 
-  host_.drives.mask = 0;
+  host_.drives.cd_roms.clear();
   EXPECT_EQ(kExitCdNotFound, RunUnattended(UnattendedOptions{}, host_));
   EXPECT_NE(std::string::npos, host_.errors.find("not found"));
 
