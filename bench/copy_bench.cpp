@@ -13,7 +13,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s CD-FOLDER DEST-PARENT DEST-NAME\n", argv[0]);
     return 2;
   }
-  orvik::PosixFileSystem files;
+  // Names as spelled: the figures are the engine's, not the stand-in's
+  // case-insensitive lookups.
+  orvik::PosixFileSystem files(orvik::NameMatching::kExact);
   files.MapDrive('D', argv[1]);
   files.MapDrive('C', argv[2]);
   files.SetCurrentDrive('C');

@@ -34,6 +34,73 @@ constexpr char kNoDriveLetter = '@';
 // Left behind by an earlier installation; stale once the files are new.
 constexpr const char* kStaleDataFiles[] = {"astdata.ast", "astdata.lim"};
 
+// Each file is written under such a name beside its destination. A name
+// that is taken (left over, or planted) is skipped for the next one.
+constexpr char kTemporaryPrefix[] = "\\~orvik";
+constexpr char kTemporarySuffix[] = ".tmp";
+constexpr int kTemporaryNameTries = 100;
+
+// What the failure record says was being done.
+constexpr char kStepAllocate[] = "allocate the work buffer";
+constexpr char kStepCreateFolder[] = "create the destination folder";
+constexpr char kStepLinkedFolder[] = "refuse a destination folder that is a link";
+constexpr char kStepOpenCopyList[] = "open the copy list";
+constexpr char kStepReadCopyList[] = "read the copy list";
+constexpr char kStepDestinationName[] = "check the destination name";
+constexpr char kStepOpenSource[] = "open the source";
+constexpr char kStepReadSource[] = "read the source";
+constexpr char kStepOwnSource[] = "refuse a destination that is its own source";
+constexpr char kStepCreateTemporary[] = "create the temporary file";
+constexpr char kStepWrite[] = "write";
+constexpr char kStepMove[] = "move into place";
+
+// The temporary file of one copy: removed unless it was moved into place,
+// whichever way the copy ends.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(FileSystem& files) : files_(files) {}
+  ~TemporaryFile() { Discard(); }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  // Creates the first free name in `folder`; false when none can be had.
+  bool Create(const std::string& folder) {
+    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+      const std::string path = folder + kTemporaryPrefix +
+                               std::to_string(attempt) + kTemporarySuffix;
+      file_ = files_.CreateExclusive(path);
+      if (file_) {
+        path_ = path;
+        return true;
+      }
+      // Only a name in use is worth another try.
+      if (!files_.Exists(path)) return false;
+    }
+    return false;
+  }
+
+  File& file() { return *file_; }
+
+  // Moves the file, closed by now, over `dest_path`; false when the move
+  // fails (the file is then removed with this object).
+  bool MoveTo(const std::string& dest_path) {
+    if (!files_.MoveReplacing(path_, dest_path)) return false;
+    path_.clear();
+    return true;
+  }
+
+ private:
+  void Discard() {
+    file_.reset();
+    if (!path_.empty()) files_.RemoveFile(path_);
+    path_.clear();
+  }
+
+  FileSystem& files_;
+  std::unique_ptr<File> file_;
+  std::string path_;
+};
+
 char AsciiUpper(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -56,34 +123,45 @@ std::string OutOfMemoryText() {
 class CopyRun {
  public:
   CopyRun(FileSystem& files, char copy_list_drive, char source_drive,
-          char language, const std::string& dest_dir, std::string& message)
+          char language, const std::string& dest_dir, std::string& message,
+          CopyFailure& failure)
       : files_(files),
         copy_list_drive_(copy_list_drive),
         source_drive_(source_drive),
         language_(language),
         dest_dir_(dest_dir),
-        message_(message) {}
+        message_(message),
+        failure_(failure) {}
 
   int Run() {
     message_.clear();
     if (!ObtainWorkBuffer()) {
+      Note(kStepAllocate, "");
       message_ = OutOfMemoryText();
       return kInstallOutOfMemory;
     }
     // Only a missing parent stops the run: a folder that already exists,
     // or cannot be made for another reason, is tried as it is.
     if (files_.CreateFolder(dest_dir_) == CreateFolderResult::kNoSuchPath)
-      return Fail(kInstallDestFolderFailed, kDestFolderFailedLines);
+      return Fail(kInstallDestFolderFailed, kDestFolderFailedLines,
+                  kStepCreateFolder, dest_dir_);
+    // A folder that is a link would send the copies and the deletions
+    // into wherever it points.
+    if (files_.IsLink(dest_dir_))
+      return Fail(kInstallDestFolderFailed, kDestFolderFailedLines,
+                  kStepLinkedFolder, dest_dir_);
     if (language_ != 0) g_szCopyListName[0] = language_;
 
     CopyList list;
-    if (!ReadCopyList(list))
-      return Fail(kInstallCopyListFailed, kCopyListFailedLines);
+    const int read = ReadCopyList(list);
+    if (read != kResultOk) return read;
+    const int named = CheckDestinationNames(list);
+    if (named != kResultOk) return named;
     for (std::size_t position = 0; position < list.entries.size(); ++position) {
       const int result = HandleEntry(list.entries[position], position);
       if (result != kResultOk) return result;
     }
-    MakeDestinationCurrentAndRemoveStaleData();
+    RemoveStaleDataAndMakeDestinationCurrent();
     LoadMessage(kSuccessLines);
     return kResultOk;
   }
@@ -107,12 +185,20 @@ class CopyRun {
                        lines.count, message_);
   }
 
-  int Fail(int result, MessageLines lines) {
+  void Note(const char* step, const std::string& path) {
+    failure_.step = step;
+    failure_.path = path;
+  }
+
+  int Fail(int result, MessageLines lines, const char* step,
+           const std::string& path) {
+    Note(step, path);
     LoadMessage(lines);
     return result;
   }
 
   int FailWrite(const std::string& dest_path) {
+    Note(kStepWrite, dest_path);
     message_ = WriteFailureText(dest_path);
     return kInstallWriteFailed;
   }
@@ -143,46 +229,82 @@ class CopyRun {
 
   // The whole list is read before any file is touched, so a damaged list
   // stops the run before it copies anything.
-  bool ReadCopyList(CopyList& list) {
+  int ReadCopyList(CopyList& list) {
     auto file = OpenCopyList();
-    if (!file) return false;
+    if (!file)
+      return Fail(kInstallCopyListFailed, kCopyListFailedLines,
+                  kStepOpenCopyList, g_szCopyListName);
     const CopyListStatus status = ParseCopyList(*file, list);
     file->Close();
-    return status == CopyListStatus::kOk;
+    if (status != CopyListStatus::kOk)
+      return Fail(kInstallCopyListFailed, kCopyListFailedLines,
+                  kStepReadCopyList, g_szCopyListName);
+    return kResultOk;
   }
 
-  bool DestinationExists(const std::string& dest_path) {
-    auto existing = files_.OpenForReading(dest_path);
-    if (!existing) return false;
-    existing->Close();
-    return true;
+  // A name that would land outside the folder, or on something other than
+  // a plain file, is a destination that cannot be created; found before
+  // anything is written, wherever it stands in the list.
+  int CheckDestinationNames(const CopyList& list) {
+    for (std::size_t position = 0; position < list.entries.size(); ++position) {
+      const std::string& name = list.entries[position].name;
+      if (!IsCheckOnlyPosition(position) && !DestinationName(name))
+        return Fail(kInstallDestFileFailed, kFileFailedLines,
+                    kStepDestinationName, name);
+    }
+    return kResultOk;
   }
 
   int HandleEntry(const CopyListEntry& entry, std::size_t position) {
-    auto source = files_.OpenForReading(
-        SourcePath(entry.name, copy_list_drive_, source_drive_));
-    if (!source) return Fail(kInstallSourceFileFailed, kFileFailedLines);
-
-    const auto dest_name = DestinationName(entry.name);
-    const std::string dest_path = dest_name ? dest_dir_ + *dest_name : "";
-    bool check_only = IsCheckOnlyPosition(position);
-    if (entry.keep_existing && dest_name && DestinationExists(dest_path))
-      check_only = true;
-    if (check_only) {
+    const std::string source_path =
+        SourcePath(entry.name, copy_list_drive_, source_drive_);
+    auto source = files_.OpenForReading(source_path);
+    if (!source)
+      return Fail(kInstallSourceFileFailed, kFileFailedLines, kStepOpenSource,
+                  source_path);
+    if (IsCheckOnlyPosition(position)) {
       source->Close();
       return kResultOk;
     }
-    // A name that would land outside the folder, or on something other
-    // than a plain file, is a destination that cannot be created.
-    if (!dest_name) return Fail(kInstallDestFileFailed, kFileFailedLines);
-    auto dest = files_.OpenForWriting(dest_path);
-    if (!dest) return Fail(kInstallDestFileFailed, kFileFailedLines);
-    return CopyFileContent(*source, *dest, dest_path,
-                           SettingsFileNamed(*dest_name));
+
+    const auto dest_name = DestinationName(entry.name);
+    if (!dest_name)
+      return Fail(kInstallDestFileFailed, kFileFailedLines,
+                  kStepDestinationName, entry.name);
+    const std::string dest_path = dest_dir_ + *dest_name;
+    // Locked or unreadable, it is still there to keep.
+    if (entry.keep_existing && files_.Exists(dest_path)) {
+      source->Close();
+      return kResultOk;
+    }
+    // Copying a file onto itself would replace the CD's own file.
+    if (files_.SameFile(source_path, dest_path))
+      return Fail(kInstallDestFileFailed, kFileFailedLines, kStepOwnSource,
+                  dest_path);
+    const int result = InstallFile(*source, source_path, dest_path,
+                                   SettingsFileNamed(*dest_name));
+    if (result == kResultOk) source->Close();
+    return result;
   }
 
-  int CopyFileContent(File& source, File& dest, const std::string& dest_path,
-                      SettingsFile settings) {
+  int InstallFile(File& source, const std::string& source_path,
+                  const std::string& dest_path, SettingsFile settings) {
+    TemporaryFile temporary(files_);
+    if (!temporary.Create(dest_dir_))
+      return Fail(kInstallDestFileFailed, kFileFailedLines,
+                  kStepCreateTemporary, dest_path);
+    const int copied =
+        CopyFileContent(source, temporary.file(), source_path, dest_path,
+                        settings);
+    if (copied != kResultOk) return copied;
+    if (!temporary.MoveTo(dest_path))
+      return Fail(kInstallDestFileFailed, kFileFailedLines, kStepMove,
+                  dest_path);
+    return kResultOk;
+  }
+
+  int CopyFileContent(File& source, File& dest, const std::string& source_path,
+                      const std::string& dest_path, SettingsFile settings) {
     LanguageLinePatcher patcher(settings != SettingsFile::kNone ? language_
                                                                 : '\0');
     char* const buffer = buffer_.get();
@@ -192,7 +314,8 @@ class CopyRun {
       if (got == 0) break;
       // A damaged CD must not pass for the end of the file.
       if (got < 0 || static_cast<std::uint64_t>(got) > chunk_)
-        return Fail(kInstallSourceFileFailed, kFileFailedLines);
+        return Fail(kInstallSourceFileFailed, kFileFailedLines,
+                    kStepReadSource, source_path);
       const auto size = static_cast<std::size_t>(got);
       patcher.Patch(buffer, size);
       if (dest.Write(buffer, size) != size) return FailWrite(dest_path);
@@ -203,7 +326,6 @@ class CopyRun {
       return FailWrite(dest_path);
     // Close flushes: data that never reached the disk is a failed write.
     if (!dest.Close()) return FailWrite(dest_path);
-    source.Close();
     return kResultOk;
   }
 
@@ -223,15 +345,15 @@ class CopyRun {
     return dest.Write(line.data(), line.size()) == line.size();
   }
 
-  // The data files go from where the copies went. Once the destination is
-  // the current folder their bare names find them there, even for a
-  // relative destination text, which prefixed now would reach one level
-  // deeper. If the change failed, the current folder is still the one the
-  // copies were resolved against.
-  void MakeDestinationCurrentAndRemoveStaleData() {
-    const bool moved = files_.SetCurrentFolder(dest_dir_);
+  // The data files go from where the copies went: the same prefix,
+  // resolved against the same current folder. Removing them before the
+  // change of folder keeps that true for a relative destination, which
+  // would otherwise reach one level deeper, and for a bare drive ("c:"),
+  // whose current folder need not be the root the copies went to.
+  void RemoveStaleDataAndMakeDestinationCurrent() {
     for (const char* name : kStaleDataFiles)
-      files_.RemoveFile(moved ? std::string(name) : dest_dir_ + "\\" + name);
+      files_.RemoveFile(dest_dir_ + "\\" + name);
+    files_.SetCurrentFolder(dest_dir_);
   }
 
   FileSystem& files_;
@@ -241,6 +363,7 @@ class CopyRun {
   // A copy: the caller's text must not change under us.
   const std::string dest_dir_;
   std::string& message_;
+  CopyFailure& failure_;
   std::unique_ptr<char[]> buffer_;
   std::size_t chunk_ = 0;
 };
@@ -249,15 +372,20 @@ class CopyRun {
 
 int CopyInstallFiles(FileSystem& files, char cCopyListDrive, char cSourceDrive,
                      char cLanguage, const std::string& lpszDestDir,
-                     std::string& message) {
+                     std::string& message, CopyFailure* failure) {
+  CopyFailure ignored;
+  CopyFailure& record = failure != nullptr ? *failure : ignored;
+  record = CopyFailure();
   // Memory can run out anywhere, most readily over a copy list of absurd
   // length: a failure to report like any other, not the end of the
   // program. Unwinding has closed the files and freed the run's memory.
   try {
     return CopyRun(files, cCopyListDrive, cSourceDrive, cLanguage, lpszDestDir,
-                   message)
+                   message, record)
         .Run();
   } catch (const std::bad_alloc&) {
+    record.step = kStepAllocate;
+    record.path.clear();
     message = OutOfMemoryText();
     return kInstallOutOfMemory;
   }

@@ -21,10 +21,23 @@ inline constexpr char kSupportEmail[] = "support@ostmarrow.example";
 // The largest chunk in which files are copied; halved while memory is short.
 constexpr std::size_t kLargestCopyChunk = 32768;
 
+// What a failed run could not do and on which file, for a log: the step
+// ("open the copy list", "read the source", "write", "move into place")
+// and the path involved, the destination's own name rather than the
+// temporary one it was written under.
+struct CopyFailure {
+  std::string step;
+  std::string path;
+};
+
 // Returns kResultOk or one of the kInstall* failures, and leaves the text
 // to show the user in `message`. A drive or language of value 0 means none.
+// Each file is written under a temporary name beside its destination and
+// moved into place only when complete, so a failed or hostile run leaves
+// the previous file (or none), never half of one, and never writes through
+// a link. On failure `failure`, when given, says what failed.
 int CopyInstallFiles(FileSystem& files, char cCopyListDrive, char cSourceDrive,
                      char cLanguage, const std::string& lpszDestDir,
-                     std::string& message);
+                     std::string& message, CopyFailure* failure = nullptr);
 
 }  // namespace orvik

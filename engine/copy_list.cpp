@@ -88,9 +88,19 @@ bool IsDeviceName(const std::string& name) {
          digit == 0xB3;
 }
 
+// Characters that Windows refuses in a file name, besides the separator.
+bool HasForbiddenCharacter(const std::string& name) {
+  for (char c : name)
+    if (static_cast<unsigned char>(c) < 32) return true;
+  return name.find_first_of("/:<>\"|?*") != std::string::npos;
+}
+
 bool IsPlainFileName(const std::string& name) {
   if (IsOnlyDotsAndBlanks(name)) return false;  // "", ".", ".." and kin
-  if (name.find_first_of("/:") != std::string::npos) return false;
+  if (HasForbiddenCharacter(name)) return false;
+  // Windows drops a trailing dot or blank: "startup.mar." would be written
+  // as startup.mar without being treated as the settings file.
+  if (name.back() == '.' || name.back() == ' ') return false;
   return !IsDeviceName(name);
 }
 

@@ -60,7 +60,8 @@ std::string SourcePath(const std::string& name, char copy_list_drive,
 // last backslash, not counting one in first place ("\prog\main.exe" gives
 // "\main.exe"; "\main.exe" and "main.exe" give "\main.exe"). Nothing when
 // that part would not name a plain file inside the folder: empty, "." or
-// "..", holding "/" or ":", or a device name such as "nul".
+// "..", holding "/", ":" or another character Windows refuses, ending in a
+// dot or a blank, or a device name such as "nul".
 std::optional<std::string> DestinationName(const std::string& name);
 
 }  // namespace orvik

@@ -49,6 +49,21 @@ class FileSystem {
   virtual std::unique_ptr<File> OpenForReading(const std::string& path) = 0;
   // Creates the file or empties an existing one; null when that fails.
   virtual std::unique_ptr<File> OpenForWriting(const std::string& path) = 0;
+  // Creates a new file that no other name or link stands for; null when
+  // the name exists in any form (a link included) or cannot be created.
+  // Read-only file systems keep the default, which cannot.
+  virtual std::unique_ptr<File> CreateExclusive(const std::string& path);
+  // Renames `from` to `to` in one step, replacing a file or link of that
+  // name (never what a link points to), and makes it durable.
+  virtual bool MoveReplacing(const std::string& from, const std::string& to);
+  // Whether something of that name is there, even when it cannot be
+  // opened; by default, whether it opens for reading.
+  virtual bool Exists(const std::string& path);
+  // Whether the two paths name one file (same volume, same file), the
+  // final name of `b` taken as it is, not followed if it is a link.
+  virtual bool SameFile(const std::string& a, const std::string& b);
+  // Whether the path itself is a symbolic link or junction.
+  virtual bool IsLink(const std::string& path);
   virtual CreateFolderResult CreateFolder(const std::string& path) = 0;
   virtual bool SetCurrentFolder(const std::string& path) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;

@@ -1,5 +1,6 @@
 #include "platform/posix/posix_file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,6 +70,35 @@ bool HasInvalidName(const std::string& path) {
   return false;
 }
 
+bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (DriveKey(a[i]) != DriveKey(b[i])) return false;
+  return true;
+}
+
+bool EntryExists(const std::string& host_path) {
+  struct stat info;
+  return ::lstat(host_path.c_str(), &info) == 0;
+}
+
+// The first entry of the host folder whose name equals `name` ignoring the
+// case of ASCII letters.
+std::optional<std::string> FindIgnoringCase(const std::string& folder,
+                                            const std::string& name) {
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr) return std::nullopt;
+  std::optional<std::string> found;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (EqualIgnoringAsciiCase(entry->d_name, name)) {
+      found = entry->d_name;
+      break;
+    }
+  }
+  ::closedir(listing);
+  return found;
+}
+
 bool IsFolder(const std::string& host_path) {
   struct stat info;
   return ::stat(host_path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
@@ -119,6 +149,11 @@ int OpenHostForWriting(const std::string& host) {
   return ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 }
 
+int CreateHostExclusive(const std::string& host) {
+  return ::open(host.c_str(),
+                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+}
+
 }  // namespace
 
 void PosixFileSystem::MapDrive(char letter, const std::string& host_folder) {
@@ -162,7 +197,9 @@ std::optional<PosixFileSystem::Location> PosixFileSystem::Resolve(
 // itself when there is none (yet). A name that exists as spelled wins.
 std::string PosixFileSystem::MatchEntry(const std::string& folder,
                                         const std::string& name) const {
-  return names_.Find(folder, name).value_or(name);
+  if (matching_ == NameMatching::kExact || EntryExists(folder + "/" + name))
+    return name;
+  return FindIgnoringCase(folder, name).value_or(name);
 }
 
 std::optional<std::string> PosixFileSystem::ToHostPath(
@@ -209,19 +246,67 @@ std::unique_ptr<File> PosixFileSystem::OpenForReading(const std::string& path) {
   return file;
 }
 
-// The file to write may exist in another case, so its own name is always
-// matched; its folder is first taken as spelled. A folder fails with EISDIR.
-std::unique_ptr<File> PosixFileSystem::OpenForWriting(const std::string& path) {
+// The host path of a file to create or replace: its folder as spelled
+// when that exists, its own name matched, as it may exist in another case.
+std::optional<std::string> PosixFileSystem::EntryHostPath(
+    const std::string& path) const {
   const auto location = Resolve(path);
-  if (!location || location->components.empty()) return nullptr;
+  if (!location || location->components.empty()) return std::nullopt;
   Location folder = *location;
   folder.components.pop_back();
-  const std::string spelled_folder = SpelledHostPath(folder);
-  int fd = OpenHostForWriting(
-      spelled_folder + "/" + MatchEntry(spelled_folder, location->components.back()));
-  if (fd < 0 && IsWrongPath(errno)) fd = OpenHostForWriting(*ToHostPath(*location));
+  std::string host_folder = SpelledHostPath(folder);
+  if (!IsFolder(host_folder)) host_folder = *ToHostPath(folder);
+  return host_folder + "/" + MatchEntry(host_folder, location->components.back());
+}
+
+// A folder fails with EISDIR.
+std::unique_ptr<File> PosixFileSystem::OpenForWriting(const std::string& path) {
+  const auto host = EntryHostPath(path);
+  if (!host) return nullptr;
+  const int fd = OpenHostForWriting(*host);
   if (fd < 0) return nullptr;
   return std::make_unique<PosixFile>(fd);
+}
+
+// A name taken in another case is taken, as on Windows.
+std::unique_ptr<File> PosixFileSystem::CreateExclusive(const std::string& path) {
+  const auto host = EntryHostPath(path);
+  if (!host) return nullptr;
+  const int fd = CreateHostExclusive(*host);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixFile>(fd);
+}
+
+bool PosixFileSystem::MoveReplacing(const std::string& from,
+                                    const std::string& to) {
+  const auto host_from = EntryHostPath(from);
+  const auto host_to = EntryHostPath(to);
+  return host_from && host_to &&
+         ::rename(host_from->c_str(), host_to->c_str()) == 0;
+}
+
+bool PosixFileSystem::Exists(const std::string& path) {
+  const auto host = HostPath(path);
+  if (!host) return false;
+  struct stat info;
+  return ::lstat(host->c_str(), &info) == 0 || !IsWrongPath(errno);
+}
+
+bool PosixFileSystem::SameFile(const std::string& a, const std::string& b) {
+  const auto host_a = HostPath(a);
+  const auto host_b = HostPath(b);
+  if (!host_a || !host_b) return false;
+  struct stat first;
+  struct stat second;
+  return ::stat(host_a->c_str(), &first) == 0 &&
+         ::lstat(host_b->c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+bool PosixFileSystem::IsLink(const std::string& path) {
+  const auto host = HostPath(path);
+  struct stat info;
+  return host && ::lstat(host->c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
 CreateFolderResult PosixFileSystem::CreateFolder(const std::string& path) {

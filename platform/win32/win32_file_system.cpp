@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <vector>
 
 #include "platform/win32/scoped_win.h"
@@ -50,13 +51,51 @@ class Win32File : public File {
 };
 
 std::unique_ptr<File> OpenFile(const std::string& path, DWORD access,
-                               DWORD disposition) {
+                               DWORD disposition,
+                               DWORD share = kShareLikeStreams) {
   if (path.empty()) return nullptr;
-  ScopedFileHandle handle(::CreateFileA(path.c_str(), access, kShareLikeStreams,
-                                        nullptr, disposition,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFileHandle handle(::CreateFileA(path.c_str(), access, share, nullptr,
+                                        disposition, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr));
   if (!handle.valid()) return nullptr;
   return std::make_unique<Win32File>(std::move(handle));
+}
+
+struct FileIdentity {
+  DWORD volume;
+  DWORD index_high;
+  DWORD index_low;
+  bool operator==(const FileIdentity& other) const {
+    return volume == other.volume && index_high == other.index_high &&
+           index_low == other.index_low;
+  }
+};
+
+// Volume serial and file index, asking for no access to the data, so a
+// locked file answers too. With `follow_link` false a link answers for
+// itself on Windows (Wine still answers for its target).
+std::optional<FileIdentity> IdentityOf(const std::string& path,
+                                       bool follow_link) {
+  if (path.empty()) return std::nullopt;
+  DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
+  if (!follow_link) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+  ScopedFileHandle handle(::CreateFileA(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, flags, nullptr));
+  if (!handle.valid()) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(handle.get(), &info)) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh,
+                      info.nFileIndexLow};
+}
+
+// "c:\orvik8\" asks about the folder a link points to; "c:\orvik8"
+// about the link. A root keeps its separator.
+std::string WithoutTrailingSeparators(std::string path) {
+  while (path.size() > 1 && (path.back() == '\\' || path.back() == '/') &&
+         path[path.size() - 2] != ':')
+    path.pop_back();
+  return path;
 }
 
 // The errors that the C runtime reports as ENOENT: the path, not the
@@ -104,6 +143,42 @@ std::unique_ptr<File> Win32FileSystem::OpenForReading(const std::string& path) {
 
 std::unique_ptr<File> Win32FileSystem::OpenForWriting(const std::string& path) {
   return OpenFile(path, GENERIC_WRITE, CREATE_ALWAYS);
+}
+
+// No sharing: nobody else writes into the file while it is being filled.
+std::unique_ptr<File> Win32FileSystem::CreateExclusive(const std::string& path) {
+  return OpenFile(path, GENERIC_WRITE, CREATE_NEW, 0);
+}
+
+bool Win32FileSystem::MoveReplacing(const std::string& from,
+                                    const std::string& to) {
+  return ::MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+         FALSE;
+}
+
+// Only "not found" means missing: a file that refuses us is still there.
+bool Win32FileSystem::Exists(const std::string& path) {
+  if (path.empty()) return false;
+  if (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = ::GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+bool Win32FileSystem::SameFile(const std::string& a, const std::string& b) {
+  const auto first = IdentityOf(a, true);
+  const auto second = IdentityOf(b, false);
+  return first && second && *first == *second;
+}
+
+// Junctions and symbolic links carry the reparse-point attribute; Wine
+// reports it for a Unix symbolic link to a folder.
+bool Win32FileSystem::IsLink(const std::string& path) {
+  if (path.empty()) return false;
+  const DWORD attributes =
+      ::GetFileAttributesA(WithoutTrailingSeparators(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 CreateFolderResult Win32FileSystem::CreateFolder(const std::string& path) {

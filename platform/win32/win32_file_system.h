@@ -9,6 +9,11 @@ class Win32FileSystem : public FileSystem {
  public:
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
   std::unique_ptr<File> OpenForWriting(const std::string& path) override;
+  std::unique_ptr<File> CreateExclusive(const std::string& path) override;
+  bool MoveReplacing(const std::string& from, const std::string& to) override;
+  bool Exists(const std::string& path) override;
+  bool SameFile(const std::string& a, const std::string& b) override;
+  bool IsLink(const std::string& path) override;
   CreateFolderResult CreateFolder(const std::string& path) override;
   bool SetCurrentFolder(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;

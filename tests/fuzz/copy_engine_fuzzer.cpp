@@ -4,7 +4,9 @@
 //   - the result is one of the engine's codes, and the text the one that
 //     goes with it: message-file lines or the write-failure text;
 //   - nothing outside the destination folder was created, removed or
-//     changed (names, types, sizes, times, inodes of every drive);
+//     changed (names, types, sizes, times, inodes of every drive), and no
+//     file of the CD changed, also when the destination is the CD's own
+//     program folder;
 //   - every file in the destination is a complete copy of a file of the
 //     same name, with the settings-file patches and nothing else;
 //   - a copy list that is not well formed fails with -2; a success means
@@ -12,7 +14,9 @@
 //
 // Input: two control bytes, then the copy list, startup.mar and
 // factory.mar, separated by "\n%%%%\n" (a missing part keeps the sample's).
-//   0  language (e, d, f, i, none, x: one without a message file)
+//   0  language (e, d, f, i, none, x: one without a message file) by the
+//      byte modulo 6; an odd quotient makes the destination the CD's own
+//      \prog folder when the files come from the CD
 //   1  bits 0-1 where the list lies (the language's name, eopylist.dat,
 //      copylist.dat, nowhere); bits 2-3 the destination text; bits 4-5 the
 //      source drive (D, d, none); bit 6 the current drive (C, D); bit 7 an
@@ -66,6 +70,14 @@ std::multimap<std::string, std::string> FilesByName(const fs::path& root) {
     if (entry.is_regular_file())
       files.emplace(fuzz::AsciiLowerModel(entry.path().filename().string()),
                     ReadHost(entry.path()));
+  return files;
+}
+
+// Every file under `root` by its path, with its bytes.
+std::map<fs::path, std::string> FilesByPath(const fs::path& root) {
+  std::map<fs::path, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root))
+    if (entry.is_regular_file()) files.emplace(entry.path(), ReadHost(entry.path()));
   return files;
 }
 
@@ -192,6 +204,7 @@ struct Input {
   char source;
   char current;
   bool earlier_installation;
+  bool into_the_cd;  // the destination is the CD's \prog, a source folder
   std::string list, startup, factory;
   bool has_settings;
 };
@@ -206,6 +219,12 @@ Input Decode(const std::uint8_t* data, std::size_t size) {
   input.source = "Dd\0D"[(data[1] >> 4) & 3];
   input.current = (data[1] & 0x40) ? 'D' : 'C';
   input.earlier_installation = (data[1] & 0x80) != 0;
+  input.into_the_cd =
+      (data[0] / 6) % 2 == 1 && (input.source != 0 || input.current == 'D');
+  if (input.into_the_cd) {
+    input.dest_text = "D:\\prog";
+    input.earlier_installation = false;
+  }
   std::string rest(reinterpret_cast<const char*>(data) + 2, size - 2);
   const std::string separator = kSeparator;
   std::vector<std::string> parts;
@@ -234,7 +253,8 @@ void MapDrives(PosixFileSystem& files, const World& world, char current) {
 
 void CheckDestination(const Input& input,
                       const fs::path& dest, char cd_drive_letter,
-                      const std::multimap<std::string, std::string>& sources) {
+                      const std::multimap<std::string, std::string>& sources,
+                      const std::map<fs::path, std::string>& cd_files) {
   std::error_code error;
   if (!fs::exists(dest, error)) return;
   for (const auto& entry : fs::directory_iterator(dest)) {
@@ -242,9 +262,9 @@ void CheckDestination(const Input& input,
     const std::string name = entry.path().filename().string();
     const std::string content = ReadHost(entry.path());
     const fuzz::SettingsKind kind = fuzz::SettingsKindOf(name);
-    // A file copied onto itself was emptied before it was read.
-    bool matches = content == fuzz::CopiedContent("", kind, input.language,
-                                                   cd_drive_letter);
+    // A file of the CD's own folder, left as it was.
+    const auto kept = cd_files.find(entry.path());
+    bool matches = kept != cd_files.end() && kept->second == content;
     const auto [from, to] = sources.equal_range(fuzz::AsciiLowerModel(name));
     for (auto it = from; it != to && !matches; ++it)
       matches = content == fuzz::CopiedContent(it->second, kind, input.language,
@@ -298,6 +318,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WriteHost(dest / "astdata.lim", "stale");
   }
   const Snapshot before = TakeSnapshot(world.root, dest);
+  const auto cd_before = FilesByPath(world.d);
   auto sources = world.fixed_files;
   sources.emplace(fuzz::AsciiLowerModel(list_names[input.list_place % 3]), input.list);
   sources.emplace("startup.mar", ReadHost(world.d / "prog" / "startup.mar"));
@@ -307,8 +328,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int result =
       CopyInstallFiles(files, 0, input.source, input.language, input.dest_text, message);
 
-  // Nothing outside the destination.
+  // Nothing outside the destination, and no file of the CD.
   FUZZ_CHECK(TakeSnapshot(world.root, dest) == before);
+  for (const auto& [path, bytes] : cd_before) {
+    const bool same = fs::is_regular_file(path) && ReadHost(path) == bytes;
+    if (!same) std::fprintf(stderr, "%s changed\n", path.c_str());
+    FUZZ_CHECK(same);
+  }
 
   // The result and its text.
   const fs::path current = *files.HostPath(files.CurrentFolder());
@@ -337,7 +363,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (result != kResultOk) FUZZ_CHECK(files.CurrentFolder().size() == 3);
 
   const char cd_letter = input.source != 0 ? input.source : input.current;
-  CheckDestination(input, dest, cd_letter, sources);
+  CheckDestination(input, dest, cd_letter, sources, cd_before);
 
   // The copy list decides between -2 and the rest.
   const auto entries = fuzz::ParseCopyListModel(input.list);
@@ -371,6 +397,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   std::error_code ignored;
-  fs::remove_all(dest, ignored);
+  if (input.into_the_cd) {
+    for (const auto& entry : fs::directory_iterator(dest))
+      if (cd_before.count(entry.path()) == 0) fs::remove_all(entry.path(), ignored);
+  } else {
+    fs::remove_all(dest, ignored);
+  }
   return 0;
 }

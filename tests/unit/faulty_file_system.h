@@ -1,6 +1,7 @@
 // A FileSystem that passes every call on to another one, records it, and
 // fails the N-th call of a chosen operation, so that each error path of the
-// engine can be driven from a test.
+// engine can be driven from a test. The queries (Exists, SameFile, IsLink)
+// are passed on unrecorded.
 #pragma once
 
 #include <array>
@@ -25,8 +26,10 @@ enum class Operation {
   kSetCurrentFolder,
   kRemoveFile,
   kAllocate,
+  kCreateExclusive,
+  kMoveReplacing,
 };
-constexpr std::size_t kOperationCount = 9;
+constexpr std::size_t kOperationCount = 11;
 
 inline const char* OperationName(Operation op) {
   switch (op) {
@@ -39,6 +42,8 @@ inline const char* OperationName(Operation op) {
     case Operation::kSetCurrentFolder: return "set-current-folder";
     case Operation::kRemoveFile: return "remove";
     case Operation::kAllocate: return "allocate";
+    case Operation::kCreateExclusive: return "create-exclusive";
+    case Operation::kMoveReplacing: return "move";
   }
   return "?";
 }
@@ -100,6 +105,20 @@ class FaultyFileSystem : public FileSystem {
   std::unique_ptr<File> OpenForWriting(const std::string& path) override {
     return Open(Operation::kOpenForWriting, path, true);
   }
+  std::unique_ptr<File> CreateExclusive(const std::string& path) override {
+    return Open(Operation::kCreateExclusive, path, true);
+  }
+
+  bool MoveReplacing(const std::string& from, const std::string& to) override {
+    Call& call = state_->Record(Operation::kMoveReplacing, to);
+    call.succeeded = !call.faulty && inner_.MoveReplacing(from, to);
+    return call.succeeded;
+  }
+  bool Exists(const std::string& path) override { return inner_.Exists(path); }
+  bool SameFile(const std::string& a, const std::string& b) override {
+    return inner_.SameFile(a, b);
+  }
+  bool IsLink(const std::string& path) override { return inner_.IsLink(path); }
 
   CreateFolderResult CreateFolder(const std::string& path) override {
     Call& call = state_->Record(Operation::kCreateFolder, path);
@@ -225,8 +244,13 @@ class FaultyFileSystem : public FileSystem {
       call.succeeded = false;
       return nullptr;
     }
-    auto file = writing ? inner_.OpenForWriting(path)
-                        : inner_.OpenForReading(path);
+    std::unique_ptr<File> file;
+    if (op == Operation::kCreateExclusive)
+      file = inner_.CreateExclusive(path);
+    else if (writing)
+      file = inner_.OpenForWriting(path);
+    else
+      file = inner_.OpenForReading(path);
     call.succeeded = file != nullptr;
     if (!file) return nullptr;
     return std::make_unique<FaultyFile>(std::move(file), state_, path, writing);

@@ -85,6 +85,25 @@ TEST_F(PosixFiles, ExactSpellingWinsOverAnotherCase) {
   EXPECT_EQ("capital", Read("C:\\x\\name.txt"));
 }
 
+// As on Windows: a name taken in any case, or by a link of any kind, is
+// taken; a move replaces the entry of that name in whatever case it has.
+TEST_F(PosixFiles, ExclusiveCreationAndReplacingMove) {
+  disk_.WriteFile("x/Taken.txt", "old");
+  fs::create_symlink(Host("nowhere"), Host("x/dangling"));
+  for (const char* taken : {"C:\\x\\taken.TXT", "C:\\x\\dangling"})
+    EXPECT_EQ(nullptr, files_.CreateExclusive(taken)) << taken;
+  auto file = files_.CreateExclusive("C:\\x\\new.tmp");
+  ASSERT_TRUE(file);
+  file->Write("new", 3);
+  file->Close();
+  EXPECT_TRUE(files_.MoveReplacing("C:\\x\\new.tmp", "C:\\x\\TAKEN.txt"));
+  EXPECT_EQ("new", disk_.ReadFile("x/Taken.txt"));
+  EXPECT_FALSE(disk_.Exists("x/new.tmp"));
+  EXPECT_FALSE(disk_.Exists("x/TAKEN.txt"));
+  EXPECT_TRUE(files_.Exists("C:\\x\\DANGLING"));
+  EXPECT_FALSE(files_.Exists("C:\\x\\missing"));
+}
+
 TEST_F(PosixFiles, CreateFolderTellsMissingPathsFromOtherFailures) {
   EXPECT_EQ(CreateFolderResult::kCreated, files_.CreateFolder("C:\\orvik8"));
   EXPECT_EQ(CreateFolderResult::kOtherError, files_.CreateFolder("c:\\ORVIK8"))
