@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 
+#include "engine/cd_source.h"
 #include "engine/file_system.h"
 
 namespace orvik {
@@ -23,6 +24,10 @@ constexpr std::size_t kLargestCopyChunk = 32768;
 
 // Returns kResultOk or one of the kInstall* failures, and leaves the text
 // to show the user in `message`. A drive or language of value 0 means none.
+int CopyInstallFiles(FileSystem& files, char cCopyListDrive,
+                     const CdSource& source, char cLanguage,
+                     const std::string& lpszDestDir, std::string& message);
+// The CD in drive `cSourceDrive`, as the dialog has it.
 int CopyInstallFiles(FileSystem& files, char cCopyListDrive, char cSourceDrive,
                      char cLanguage, const std::string& lpszDestDir,
                      std::string& message);
