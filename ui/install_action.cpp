@@ -15,24 +15,28 @@ constexpr unsigned kIntroductionLines = 3;
 constexpr int kDriveLetters = 32;
 constexpr char kNoCopyListDrive = 0;
 
-bool LoadIntroduction(FileSystem& files, char drive, char language,
-                      std::string& message) {
-  return LoadInstallMessage(files, drive, language, kIntroductionFirstLine,
-                            kIntroductionLines, message) == kResultOk;
-}
 
 // The version is read after the copy: the copy's own message lookup may
 // have found a legacy CD.
-void CreateDesktopShortcut(Shell& shell, const std::string& dest_folder) {
+bool CreateDesktopShortcut(Shell& shell, const std::string& dest_folder,
+                           ShortcutPlace place, std::string& link_path) {
   const std::string version = std::to_string(g_nProductVersion);
   shell.InitializeCom();
-  CreateShortcut(shell, dest_folder + "\\orvik" + version + ".exe",
-                 "orvik" + version + ".lnk", dest_folder,
-                 "Orvik " + version + ".0 (Ostmarrow)", kCsidlDesktop);
+  const bool made = CreateShortcut(
+      shell, dest_folder + "\\orvik" + version + ".exe",
+      "orvik" + version + ".lnk", dest_folder,
+      "Orvik " + version + ".0 (Ostmarrow)", place, &link_path);
   shell.UninitializeCom();
+  return made;
 }
 
 }  // namespace
+
+bool LoadIntroduction(FileSystem& files, const CdSource& source, char language,
+                      std::string& message) {
+  return LoadInstallMessage(files, source, language, kIntroductionFirstLine,
+                            kIntroductionLines, message) == kResultOk;
+}
 
 std::string DefaultDestFolder() {
   return "c:\\orvik" + std::to_string(g_nProductVersion);
@@ -40,14 +44,15 @@ std::string DefaultDestFolder() {
 
 bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,
                       char language, std::string& message) {
-  if (LoadIntroduction(files, static_cast<char>(source_drive), language, message))
+  if (LoadIntroduction(files, CdDrive(static_cast<char>(source_drive)), language,
+                       message))
     return true;
   const std::uint32_t mask = drives.LogicalDriveMask();
   for (int i = 0; i < kDriveLetters; ++i) {
     if ((mask & (std::uint32_t{1} << i)) == 0) continue;
     const char letter = static_cast<char>('a' + i);
     if (drives.DriveType(std::string(1, letter) + ":\\") != kDriveCdRom) continue;
-    if (LoadIntroduction(files, letter, language, message)) {
+    if (LoadIntroduction(files, CdDrive(letter), language, message)) {
       source_drive = letter;
       return true;
     }
@@ -56,13 +61,17 @@ bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,
 }
 
 int RunInstallation(InstallServices services, const InstallRequest& request,
-                    std::string& message) {
+                    std::string& message, std::string* shortcut_not_made) {
   const int result =
-      CopyInstallFiles(services.files, kNoCopyListDrive, request.source_drive,
+      CopyInstallFiles(services.files, kNoCopyListDrive, request.source,
                        request.language, request.dest_folder, message);
   WriteDebugLog("rval = %d\n%s\n", result, message.c_str());
-  if (result == kResultOk && request.create_shortcut)
-    CreateDesktopShortcut(services.shell, request.dest_folder);
+  if (result != kResultOk || !request.shortcut) return result;
+  std::string link_path;
+  if (!CreateDesktopShortcut(services.shell, request.dest_folder,
+                             *request.shortcut, link_path) &&
+      shortcut_not_made != nullptr)
+    *shortcut_not_made = link_path;
   return result;
 }
 

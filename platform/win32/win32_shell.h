@@ -10,7 +10,7 @@ namespace orvik {
 class Win32Shell : public Shell {
  public:
   ~Win32Shell() override;
-  std::string GetSpecialFolderPath(int folder_id) override;
+  std::string DesktopFolder(ShortcutPlace place) override;
   std::unique_ptr<ShellLink> CreateShellLink() override;
   void InitializeCom() override;
   void UninitializeCom() override;

@@ -76,17 +76,20 @@ constexpr unsigned kDriveFixed = 3;
 // the order, the values and the releases.
 class FakeShell : public Shell {
  public:
-  std::string GetSpecialFolderPath(int folder_id) override {
-    calls.push_back("GetSpecialFolderPath " + std::to_string(folder_id));
-    return folder;
+  std::string DesktopFolder(ShortcutPlace place) override {
+    const bool all_users = place == ShortcutPlace::kAllUsersDesktop;
+    calls.push_back(all_users ? "DesktopFolder all-users" : "DesktopFolder user");
+    return all_users ? common_folder : folder;
   }
   std::unique_ptr<ShellLink> CreateShellLink() override;
   void InitializeCom() override { calls.push_back("CoInitialize"); }
   void UninitializeCom() override { calls.push_back("CoUninitialize"); }
 
   std::string folder = "C:\\Users\\Ann\\Desktop";
+  std::string common_folder = "C:\\Users\\Public\\Desktop";
   bool can_create_link = true;
   bool has_persist_file = true;
+  bool can_save = true;
   std::vector<std::string> calls;
 };
 
@@ -94,8 +97,9 @@ class FakePersistFile : public PersistFile {
  public:
   explicit FakePersistFile(FakeShell& shell) : shell_(shell) {}
   ~FakePersistFile() override { shell_.calls.push_back("Release IPersistFile"); }
-  void Save(const std::string& path, bool remember) override {
+  bool Save(const std::string& path, bool remember) override {
     shell_.calls.push_back("Save " + path + (remember ? " TRUE" : " FALSE"));
+    return shell_.can_save;
   }
 
  private:

@@ -301,7 +301,7 @@ class FaultMatrix : public ::testing::Test {
 
   static const std::vector<std::string>& ShortcutCalls() {
     static const std::vector<std::string> calls{
-        "CoInitialize", "GetSpecialFolderPath 0", "CoCreateInstance ShellLink",
+        "CoInitialize", "DesktopFolder user", "CoCreateInstance ShellLink",
         "SetPath c:\\orvik8\\orvik8.exe", "SetWorkingDirectory c:\\orvik8",
         "SetDescription Orvik 8.0 (Ostmarrow)", "QueryInterface IPersistFile",
         "Save C:\\Users\\Ann\\Desktop\\orvik8.lnk TRUE", "Release IPersistFile",

@@ -60,7 +60,7 @@ TEST_F(InstallAction, SuccessLogsCreatesShortcutShowsTextAndEnds) {
   const std::string log_text = log.Text();
   EXPECT_EQ(0u, log_text.find("Looking for 'D:\\install\\einstall.dat': "));
   EXPECT_EQ("rval = 0\n" + success + "\n", log_text.substr(log_text.find('\n') + 1));
-  EXPECT_EQ((Calls{"CoInitialize", "GetSpecialFolderPath 0",
+  EXPECT_EQ((Calls{"CoInitialize", "DesktopFolder user",
                    "CoCreateInstance ShellLink",
                    "SetPath c:\\orvik8\\orvik8.exe",
                    "SetWorkingDirectory c:\\orvik8",

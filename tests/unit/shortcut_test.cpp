@@ -12,14 +12,14 @@ using testing::FakeShell;
 
 void CreateOrvikShortcut(FakeShell& shell) {
   CreateShortcut(shell, "c:\\orvik8\\orvik8.exe", "orvik8.lnk", "c:\\orvik8",
-                 "Orvik 8.0 (Ostmarrow)", kCsidlDesktop);
+                 "Orvik 8.0 (Ostmarrow)", ShortcutPlace::kUserDesktop);
 }
 
 TEST(Shortcut, SetsThreePropertiesInOrderSavesAndReleasesBoth) {
   FakeShell shell;
   shell.folder = "D:\\Desk";
   CreateOrvikShortcut(shell);
-  EXPECT_EQ((Calls{"GetSpecialFolderPath 0", "CoCreateInstance ShellLink",
+  EXPECT_EQ((Calls{"DesktopFolder user", "CoCreateInstance ShellLink",
                    "SetPath c:\\orvik8\\orvik8.exe",
                    "SetWorkingDirectory c:\\orvik8",
                    "SetDescription Orvik 8.0 (Ostmarrow)",
@@ -40,7 +40,7 @@ TEST(Shortcut, NothingSavedWhenAStepFails) {
   FakeShell unresolved;
   unresolved.folder.clear();
   CreateOrvikShortcut(unresolved);
-  EXPECT_EQ((Calls{"GetSpecialFolderPath 0"}), unresolved.calls)
+  EXPECT_EQ((Calls{"DesktopFolder user"}), unresolved.calls)
       << "no link at the root of the current drive";
 
   FakeShell no_object;
@@ -64,7 +64,7 @@ TEST(Shortcut, OverLongPathsMakeNoShortcut) {
 
   FakeShell long_target;
   CreateShortcut(long_target, "c:\\" + std::string(257, 't'), "orvik8.lnk",
-                 "c:\\x", "d", kCsidlDesktop);
+                 "c:\\x", "d", ShortcutPlace::kUserDesktop);
   EXPECT_EQ(1u, long_target.calls.size());
 
   FakeShell fits;
