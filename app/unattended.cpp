@@ -366,7 +366,9 @@ char CdDriveLetter(const UnattendedOptions& options, const CdSource& source,
     return source.root[0];
   const std::vector<char> cd_roms = CdRomDrives(drives);
   if (!cd_roms.empty()) return cd_roms.front();
-  if (source.root.size() >= 2 && source.root[1] == ':') return source.root[0];
+  // In upper case, as the copy engine gives the current drive's.
+  if (source.root.size() >= 2 && source.root[1] == ':')
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(source.root[0])));
   return kNoDriveLetter;  // a share, on a machine without a CD-ROM drive
 }
 
