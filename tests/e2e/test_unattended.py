@@ -10,8 +10,9 @@ import subprocess
 import unittest
 
 from pe_image import pe_machine
-from test_install import InstallChecks
-from wine_env import HERE, SAMPLE_CD, WINE_DIR, WineTestCase, lookup, message_lines
+from test_install import InstallChecks, settings
+from wine_env import (HERE, SAMPLE_CD, WINE_DIR, WineTestCase, lookup, message_lines,
+                      read_shell_link)
 
 ENTERING = b"Entering dlg"
 EXITED = b"Exited install_dlg"
@@ -103,12 +104,24 @@ class UnattendedTest(InstallChecks, UnattendedCase):
         self.assertTrue(self.wine.c_path("orvik8/aide.txt").is_file())
         self.assertShortcut()
 
-    def test_no_shortcut(self):
+    def test_no_shortcut_and_a_receipt_over_a_link(self):
         cd = self.insert_cd("d")
-        status, _, _ = self.run_install("--no-shortcut", "--cd-drive", "x")
+        # A receipt name that is a link to another file: replaced, not
+        # written through.
+        target = self.wine.c_path("target.txt")
+        target.write_bytes(b"keep")
+        self.addCleanup(target.unlink)
+        receipt = self.wine.c_path("receipt.txt")
+        os.symlink("target.txt", receipt)
+        self.addCleanup(receipt.unlink)
+        status, _, _ = self.run_install("--no-shortcut", "--cd-drive", "x",
+                                        "--receipt", "c:\\receipt.txt")
         self.assertEqual(status, 0)
         self.assertInstalled(cd, "e", "x")
         self.assertEqual(list(self.wine.desktop().glob("*.lnk")), [])
+        self.assertFalse(receipt.is_symlink())
+        self.assertIn(b"Source=d:\n", receipt.read_bytes())
+        self.assertEqual(target.read_bytes(), b"keep")
 
     def test_each_failure_has_its_exit_status_and_text(self):
         cd = self.insert_cd("d")
@@ -196,32 +209,29 @@ class PackageFolderTest(InstallChecks, UnattendedCase):
 
     def test_admin_command_line_missing_parents_acl_and_receipt(self):
         package = self.stage()
-        # A receipt name that is a link to another file: replaced, not
-        # written through.
-        target = self.wine.c_path("target.txt")
-        target.write_bytes(b"keep")
-        self.addCleanup(target.unlink)
-        os.symlink("target.txt", self.wine.c_path("orvik-receipt.txt"))
-        self.addCleanup(self.wine.c_path("orvik-receipt.txt").unlink, True)
-        # Typed as administrators type it: the closing quote after a
-        # backslash, then more switches.
+        self.addCleanup(shutil.rmtree, self.wine.c_path(r"Program Files\Ostmarrow"), True)
+        log = self.wine.c_path(r"windows\temp\orvik-install.log")
+        self.addCleanup(log.unlink, True)
+        # The README's line for Intune and Configuration Manager, as
+        # administrators type it: a closing quote after a backslash, then
+        # more switches; a parent folder that does not exist yet.
         status, out, err = self.run_command_line(
-            r'"C:\pkg\Orvik 8\orvik-install.exe" --dest "c:\Program Files\Vendor\Orvik\" '
-            r'--language de --receipt C:\orvik-receipt.txt --log "C:\pkg\install.log"',
-            cwd="c:\\windows")
-        self.addCleanup(shutil.rmtree, self.wine.c_path(r"Program Files\Vendor"), True)
-        # The console's code page, not the ANSI one of the message file.
-        self.assertEqual((status, out.decode("cp850"), err),
-                         (0, self.message(package, 13, 1, "d").decode("cp1252"), b""))
-        folder = r"c:\Program Files\Vendor\Orvik"
+            r'"C:\pkg\Orvik 8\orvik-install.exe" --language de --dest "C:\Program Files\Ostmarrow\Orvik\" --receipt "C:\Program Files\Ostmarrow\Orvik\orvik-receipt.txt" --log C:\Windows\Temp\orvik-install.log --quiet',
+            cwd=r"c:\pkg\Orvik 8")
+        self.assertEqual((status, out, err), (0, b"", b""))
+        folder = r"C:\Program Files\Ostmarrow\Orvik"
+        installed = self.wine.c_path(folder)
         # No CD-ROM drive: the CD-drive line names the package's drive.
-        self.assertInstalled(package, "d", "C", folder)
-        self.assertShortcut(folder)
-        self.assertFalse(self.wine.c_path("orvik-receipt.txt").is_symlink())
-        self.assertEqual(target.read_bytes(), b"keep")
-        receipt = self.wine.c_path("orvik-receipt.txt").read_bytes()
+        self.assertEqual((installed / "startup.mar").read_bytes(),
+                         settings(package, "startup.mar", "d", "C"))
+        self.assertEqual((installed / "orvik8.exe").read_bytes(),
+                         (package / "prog" / "orvik8.exe").read_bytes())
+        link = read_shell_link((self.wine.desktop() / "orvik8.lnk").read_bytes())
+        self.assertEqual(link, ("c" + folder[1:] + r"\orvik8.exe", folder, "Orvik 8.0 (Ostmarrow)"))
+        self.assertIn(b"rval = 0", log.read_bytes())
+        receipt = (installed / "orvik-receipt.txt").read_bytes()
         self.assertRegex(receipt, rb"\A\[Orvik\]\nProductVersion=8\.0\nLanguage=d\n"
-                                  rb"Destination=c:\\Program Files\\Vendor\\Orvik\n"
+                                  rb"Destination=C:\\Program Files\\Ostmarrow\\Orvik\n"
                                   rb"Source=[cC]:\\pkg\\Orvik 8\nFiles=7\n"
                                   rb"InstalledUtc=\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\n\Z")
         # Wine runs us as an elevated administrator. It keeps no descriptors
@@ -232,7 +242,7 @@ class PackageFolderTest(InstallChecks, UnattendedCase):
         plain.mkdir()
         self.addCleanup(plain.rmdir)
         self.assertIn("(A;OICI;0x1200a9;;;WD)", self.probe("dacl", r"C:\plain").decode())
-        for made in (r"C:\Program Files\Vendor", folder):
+        for made in (r"C:\Program Files\Ostmarrow", folder):
             self.assertNotIn(";WD)", self.probe("dacl", made).decode(), made)
 
     def test_a_folder_without_the_cds_files_is_not_a_source(self):
