@@ -7,9 +7,11 @@ import os
 import re
 import shutil
 import subprocess
+import struct
 import unittest
 
-from pe_image import pe_machine
+import test_hardening
+from pe_image import RT_VERSION, pe_machine, pe_resources
 from test_install import InstallChecks, settings
 from wine_env import (HERE, SAMPLE_CD, WINE_DIR, WineTestCase, lookup, message_lines,
                       read_shell_link)
@@ -261,6 +263,29 @@ class PackageFolderTest(InstallChecks, UnattendedCase):
         self.assertEqual((status, out), (1612, b""))
         self.assertIn(rb"not found in \\server\share\Orvik (", err)
         self.assertNothingInstalled()
+
+
+class InstallerImageTest(test_hardening.ImageIdentityTest):
+    """orvik-install.exe carries setup.exe's manifest (asInvoker: a program
+    named *install* is elevated without it) and icon, and a version
+    resource of its own."""
+
+    @classmethod
+    def setUpClass(cls):
+        image = test_hardening.setup_exe().with_name("orvik-install.exe")
+        if not image.is_file():
+            raise unittest.SkipTest(f"{image} is not built")
+        cls.resources = pe_resources(image.read_bytes())
+
+    def test_version_resource_names_the_product_and_its_maker(self):
+        name, data = self.only(RT_VERSION)
+        _, fixed, children, _ = test_hardening.version_node(data)
+        file_ms, file_ls = struct.unpack_from("<2I", fixed, 8)
+        self.assertEqual((name, file_ms, file_ls), (1, 8 << 16, 0))
+        strings = {k: v for k, (v, _) in children["StringFileInfo"][1]["040904E4"][1].items()}
+        self.assertEqual((strings["CompanyName"], strings["ProductName"],
+                          strings["OriginalFilename"]),
+                         ("Ostmarrow", "Orvik", "orvik-install.exe"))
 
 
 if __name__ == "__main__":
