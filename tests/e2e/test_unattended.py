@@ -1,5 +1,4 @@
-"""orvik-install.exe, the console installer, under Wine without a display:
-its switches, the outcome text on standard output, the exit status of
+"""orvik-install.exe, the console installer, under Wine: its switches, the outcome text on standard output, the exit status of
 each failure, and the same installation and log as setup.exe's; from a CD
 and from a package folder on a machine without CD-ROM drives."""
 
@@ -13,7 +12,7 @@ import unittest
 import test_hardening
 from pe_image import RT_VERSION, pe_machine, pe_resources
 from test_install import InstallChecks, settings
-from wine_env import (HERE, SAMPLE_CD, WINE_DIR, WineTestCase, lookup, message_lines,
+from wine_env import (HERE, IDCANCEL, SAMPLE_CD, WINE_DIR, WineTestCase, lookup, message_lines,
                       read_shell_link)
 
 ENTERING = b"Entering dlg"
@@ -28,7 +27,8 @@ def quote(arg):
 
 
 class UnattendedCase(WineTestCase):
-    needs_display = False
+    # A display only for setup.exe's side of the installation mutex.
+    needs_display = True
 
     @classmethod
     def setUpClass(cls):
@@ -195,6 +195,22 @@ class UnattendedTest(InstallChecks, UnattendedCase):
             holder.stdin.close()
             holder.wait(30)
         self.assertEqual(self.run_install("--quiet")[0], 0)
+
+    def test_setup_exe_holds_the_installation_mutex_too(self):
+        self.insert_cd("d")
+        seen = []
+
+        def while_the_dialog_is_open(_):
+            seen.append(self.run_install("--quiet")[0])
+            # A second setup.exe says so in a message box and ends with 0.
+            second = self.wine.drive([("wait-window", "another installation"), "close-window",
+                                      "wait-exit"])
+            seen.append(second.exit_status)
+
+        self.wine.drive(["wait-dialog", "pause", f"click {IDCANCEL}", "wait-exit"],
+                        on_pause=while_the_dialog_is_open)
+        self.assertEqual(seen, [1618, 0])
+        self.assertNothingInstalled()
 
 
 class PackageFolderTest(InstallChecks, UnattendedCase):
