@@ -122,7 +122,7 @@ std::string OutOfMemoryText() {
 // One call of CopyInstallFiles.
 class CopyRun {
  public:
-  CopyRun(FileSystem& files, char copy_list_drive, char source_drive,
+  CopyRun(FileSystem& files, char copy_list_drive, const CdSource& source_drive,
           char language, const std::string& dest_dir, std::string& message,
           CopyFailure& failure)
       : files_(files),
@@ -206,9 +206,7 @@ class CopyRun {
   std::string CopyListPath(const std::string& name) const {
     if (copy_list_drive_ != 0)
       return std::string(1, copy_list_drive_) + ":\\" + name;
-    const std::string drive =
-        source_drive_ != 0 ? std::string(1, source_drive_) + ":" : "";
-    return drive + "\\install\\" + name;
+    return source_drive_.PathOf("\\install\\" + name);
   }
 
   // The fallbacks change the name in the path only: the stored letter stays
@@ -330,7 +328,7 @@ class CopyRun {
   }
 
   char CdDriveLetter() {
-    if (source_drive_ != 0) return source_drive_;
+    if (source_drive_.cd_drive_letter != 0) return source_drive_.cd_drive_letter;
     const char current = AsciiUpper(files_.CurrentDriveLetter());
     return current != '\0' ? current : kNoDriveLetter;
   }
@@ -358,7 +356,8 @@ class CopyRun {
 
   FileSystem& files_;
   const char copy_list_drive_;
-  const char source_drive_;
+  // The CD: a drive, or a folder that holds its contents.
+  const CdSource source_drive_;
   const char language_;
   // A copy: the caller's text must not change under us.
   const std::string dest_dir_;
@@ -370,9 +369,10 @@ class CopyRun {
 
 }  // namespace
 
-int CopyInstallFiles(FileSystem& files, char cCopyListDrive, char cSourceDrive,
-                     char cLanguage, const std::string& lpszDestDir,
-                     std::string& message, CopyFailure* failure) {
+int CopyInstallFiles(FileSystem& files, char cCopyListDrive,
+                     const CdSource& source, char cLanguage,
+                     const std::string& lpszDestDir, std::string& message,
+                     CopyFailure* failure) {
   CopyFailure ignored;
   CopyFailure& record = failure != nullptr ? *failure : ignored;
   record = CopyFailure();
@@ -380,7 +380,7 @@ int CopyInstallFiles(FileSystem& files, char cCopyListDrive, char cSourceDrive,
   // length: a failure to report like any other, not the end of the
   // program. Unwinding has closed the files and freed the run's memory.
   try {
-    return CopyRun(files, cCopyListDrive, cSourceDrive, cLanguage, lpszDestDir,
+    return CopyRun(files, cCopyListDrive, source, cLanguage, lpszDestDir,
                    message, record)
         .Run();
   } catch (const std::bad_alloc&) {
@@ -389,6 +389,13 @@ int CopyInstallFiles(FileSystem& files, char cCopyListDrive, char cSourceDrive,
     message = OutOfMemoryText();
     return kInstallOutOfMemory;
   }
+}
+
+int CopyInstallFiles(FileSystem& files, char cCopyListDrive, char cSourceDrive,
+                     char cLanguage, const std::string& lpszDestDir,
+                     std::string& message, CopyFailure* failure) {
+  return CopyInstallFiles(files, cCopyListDrive, CdDrive(cSourceDrive),
+                          cLanguage, lpszDestDir, message, failure);
 }
 
 }  // namespace orvik

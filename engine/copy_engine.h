@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 
+#include "engine/cd_source.h"
 #include "engine/file_system.h"
 
 namespace orvik {
@@ -36,6 +37,11 @@ struct CopyFailure {
 // moved into place only when complete, so a failed or hostile run leaves
 // the previous file (or none), never half of one, and never writes through
 // a link. On failure `failure`, when given, says what failed.
+int CopyInstallFiles(FileSystem& files, char cCopyListDrive,
+                     const CdSource& source, char cLanguage,
+                     const std::string& lpszDestDir, std::string& message,
+                     CopyFailure* failure = nullptr);
+// The CD in drive `cSourceDrive`, as the dialog has it.
 int CopyInstallFiles(FileSystem& files, char cCopyListDrive, char cSourceDrive,
                      char cLanguage, const std::string& lpszDestDir,
                      std::string& message, CopyFailure* failure = nullptr);

@@ -147,12 +147,16 @@ bool IsCheckOnlyPosition(std::size_t position) {
 }
 
 std::string SourcePath(const std::string& name, char copy_list_drive,
-                       char source_drive) {
+                       const CdSource& source) {
   if (!name.empty() && name[0] == kCopyListDriveMark)
     return copy_list_drive != 0 ? std::string(1, copy_list_drive) + name
                                 : std::string();
-  if (source_drive != 0) return std::string(1, source_drive) + ":" + name;
-  return name;
+  return source.PathOf(name);
+}
+
+std::string SourcePath(const std::string& name, char copy_list_drive,
+                       char source_drive) {
+  return SourcePath(name, copy_list_drive, CdDrive(source_drive));
 }
 
 std::optional<std::string> DestinationName(const std::string& name) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/cd_source.h"
 #include "engine/file_system.h"
 
 namespace orvik {
@@ -49,9 +50,11 @@ CopyListStatus ParseCopyList(File& file, CopyList& list);
 bool IsCheckOnlyPosition(std::size_t position);
 
 // Where the entry's file lies: a ":" name on the copy list's drive ("A" +
-// ":\x"), any other on the source drive ("D:" + "\x") or, without a source
-// drive, as written. A ":" name without a copy-list drive names nothing (the
-// empty path).
+// ":\x"), any other on the source (CdSource::PathOf: "D:" + "\x", inside
+// the folder, or without a source drive as written). A ":" name without a
+// copy-list drive names nothing (the empty path).
+std::string SourcePath(const std::string& name, char copy_list_drive,
+                       const CdSource& source);
 std::string SourcePath(const std::string& name, char copy_list_drive,
                        char source_drive);
 

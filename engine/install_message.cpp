@@ -24,27 +24,31 @@ std::string LanguageFileInCurrentFolder(char language) {
   return CutAtNul(std::string(1, language) + "install.dat");
 }
 
-std::string LanguageFileOnDrive(char drive, char language) {
-  return CutAtNul(std::string(1, drive) + ":\\install\\" +
-                  std::string(1, language) + "install.dat");
+std::string OnSource(const CdSource& source, const std::string& name) {
+  if (source.root.empty()) return std::string();
+  return source.PathOf(CutAtNul(name));
 }
 
-std::string LegacyFileOnDrive(char drive) {
-  return CutAtNul(std::string(1, drive) + ":\\install\\install.dat");
+std::string LanguageFileOnSource(const CdSource& source, char language) {
+  return OnSource(source, "\\install\\" + std::string(1, language) + "install.dat");
 }
 
-std::unique_ptr<File> OpenMessageFile(FileSystem& files, char drive,
+std::string LegacyFileOnSource(const CdSource& source) {
+  return OnSource(source, "\\install\\install.dat");
+}
+
+std::unique_ptr<File> OpenMessageFile(FileSystem& files, const CdSource& source,
                                       char language) {
   auto file = files.OpenForReading(LanguageFileInCurrentFolder(language));
   if (file) return file;
 
-  const std::string on_drive = LanguageFileOnDrive(drive, language);
-  file = files.OpenForReading(on_drive);
-  WriteDebugLog("Looking for '%s': %08X\n", on_drive.c_str(),
+  const std::string on_source = LanguageFileOnSource(source, language);
+  file = files.OpenForReading(on_source);
+  WriteDebugLog("Looking for '%s': %08X\n", on_source.c_str(),
                 static_cast<unsigned>(StreamIdentity(file.get())));
   if (file) return file;
 
-  const std::string legacy = LegacyFileOnDrive(drive);
+  const std::string legacy = LegacyFileOnSource(source);
   file = files.OpenForReading(legacy);
   if (file) g_nProductVersion = kLegacyProductVersion;
   WriteDebugLog("Looking for '%s': %08X, version 7\n", legacy.c_str(),
@@ -66,9 +70,9 @@ void RemoveFirstMarker(std::string& text) {
 
 }  // namespace
 
-int LoadInstallMessage(FileSystem& files, char drive, char language,
+int LoadInstallMessage(FileSystem& files, const CdSource& source, char language,
                        unsigned skip, unsigned count, std::string& message) {
-  auto file = OpenMessageFile(files, drive, language);
+  auto file = OpenMessageFile(files, source, language);
   message.clear();
   if (!file) return kMessageFileNotFound;
 
@@ -82,6 +86,12 @@ int LoadInstallMessage(FileSystem& files, char drive, char language,
   }
   file->Close();
   return kResultOk;
+}
+
+int LoadInstallMessage(FileSystem& files, char drive, char language,
+                       unsigned skip, unsigned count, std::string& message) {
+  return LoadInstallMessage(files, CdDrive(drive), language, skip, count,
+                            message);
 }
 
 }  // namespace orvik

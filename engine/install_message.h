@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/cd_source.h"
 #include "engine/file_system.h"
 
 namespace orvik {
@@ -20,6 +21,10 @@ constexpr std::size_t kMessageLineBytes = 199;
 // lines and returns the next `count` lines in `message`, each backslash-n
 // marker removed. kResultOk when a file was opened (whatever it held),
 // kMessageFileNotFound with an empty `message` otherwise.
+// Without a source (an empty root) the two files of the CD have empty names
+// and cannot open.
+int LoadInstallMessage(FileSystem& files, const CdSource& source, char language,
+                       unsigned skip, unsigned count, std::string& message);
 int LoadInstallMessage(FileSystem& files, char drive, char language,
                        unsigned skip, unsigned count, std::string& message);
 

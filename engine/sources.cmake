@@ -1,5 +1,6 @@
 # The engine's sources, for the main build and the fuzz build alike.
 set(ORVIK_ENGINE_SOURCES
+  cd_source.cpp
   copy_engine.cpp
   copy_list.cpp
   debug_log.cpp

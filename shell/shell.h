@@ -9,7 +9,10 @@
 
 namespace orvik {
 
-constexpr int kCsidlDesktop = 0;  // CSIDL_DESKTOP
+// Whose desktop gets the shortcut: the user's who runs the installation,
+// or the one every user of the machine sees.
+enum class ShortcutPlace { kUserDesktop, kAllUsersDesktop };
+
 // MAX_PATH: shell paths, terminator included, and the UTF-16 link path.
 constexpr std::size_t kShellPathCapacity = 260;
 
@@ -17,9 +20,9 @@ class PersistFile {
  public:
   virtual ~PersistFile() = default;  // releases the interface
   // Saves the link under `path` (ANSI, converted to UTF-16 inside);
-  // `remember` makes it the object's current file. Result ignored by
-  // callers, as the shell's own is.
-  virtual void Save(const std::string& path, bool remember) = 0;
+  // `remember` makes it the object's current file. True when saved; the
+  // dialog ignores it, the unattended installer logs it.
+  virtual bool Save(const std::string& path, bool remember) = 0;
 };
 
 class ShellLink {
@@ -35,8 +38,9 @@ class ShellLink {
 class Shell {
  public:
   virtual ~Shell() = default;
-  // The folder's file-system path; empty when it cannot be resolved.
-  virtual std::string GetSpecialFolderPath(int folder_id) = 0;
+  // The desktop folder's file-system path; empty when it cannot be
+  // resolved.
+  virtual std::string DesktopFolder(ShortcutPlace place) = 0;
   // Null when the shell-link object cannot be created.
   virtual std::unique_ptr<ShellLink> CreateShellLink() = 0;
   // True when COM is initialised on this thread and one UninitializeCom is

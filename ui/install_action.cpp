@@ -17,23 +17,25 @@ constexpr char kFirstDriveLetter = 'a';
 constexpr char kLastDriveLetter = 'z';
 constexpr char kNoCopyListDrive = 0;
 
-bool LoadIntroduction(FileSystem& files, char drive, char language,
-                      std::string& message) {
-  return LoadInstallMessage(files, drive, language, kIntroductionFirstLine,
-                            kIntroductionLines, message) == kResultOk;
-}
 
 // The version is read after the copy: the copy's own message lookup may
 // have found a legacy CD.
-void CreateDesktopShortcut(Shell& shell, const std::string& dest_folder) {
+bool CreateDesktopShortcut(Shell& shell, const std::string& dest_folder,
+                           ShortcutPlace place, std::string& link_path) {
   const std::string version = std::to_string(g_nProductVersion);
   const ComApartment com(shell);
-  CreateShortcut(shell, dest_folder + "\\orvik" + version + ".exe",
-                 "orvik" + version + ".lnk", dest_folder,
-                 "Orvik " + version + ".0 (Ostmarrow)", kCsidlDesktop);
+  return CreateShortcut(shell, dest_folder + "\\orvik" + version + ".exe",
+                        "orvik" + version + ".lnk", dest_folder,
+                        "Orvik " + version + ".0 (Ostmarrow)", place, &link_path);
 }
 
 }  // namespace
+
+bool LoadIntroduction(FileSystem& files, const CdSource& source, char language,
+                      std::string& message) {
+  return LoadInstallMessage(files, source, language, kIntroductionFirstLine,
+                            kIntroductionLines, message) == kResultOk;
+}
 
 std::string DefaultDestFolder() {
   return "c:\\orvik" + std::to_string(g_nProductVersion);
@@ -41,11 +43,12 @@ std::string DefaultDestFolder() {
 
 bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,
                       char language, std::string& message) {
-  if (LoadIntroduction(files, static_cast<char>(source_drive), language, message))
+  if (LoadIntroduction(files, CdDrive(static_cast<char>(source_drive)), language,
+                       message))
     return true;
   for (char letter = kFirstDriveLetter; letter <= kLastDriveLetter; ++letter) {
     if (!drives.IsCdRom(letter)) continue;
-    if (LoadIntroduction(files, letter, language, message)) {
+    if (LoadIntroduction(files, CdDrive(letter), language, message)) {
       source_drive = letter;
       return true;
     }
@@ -54,13 +57,18 @@ bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,
 }
 
 int RunInstallation(InstallServices services, const InstallRequest& request,
-                    std::string& message) {
+                    std::string& message, InstallProblems* problems) {
+  InstallProblems ignored;
+  InstallProblems& found = problems != nullptr ? *problems : ignored;
   const int result =
-      CopyInstallFiles(services.files, kNoCopyListDrive, request.source_drive,
-                       request.language, request.dest_folder, message);
+      CopyInstallFiles(services.files, kNoCopyListDrive, request.source,
+                       request.language, request.dest_folder, message, &found.copy);
   WriteDebugLog("rval = %d\n%s\n", result, message.c_str());
-  if (result == kResultOk && request.create_shortcut)
-    CreateDesktopShortcut(services.shell, request.dest_folder);
+  if (result != kResultOk || !request.shortcut) return result;
+  std::string link_path;
+  if (!CreateDesktopShortcut(services.shell, request.dest_folder,
+                             *request.shortcut, link_path))
+    found.shortcut_not_made = link_path;
   return result;
 }
 

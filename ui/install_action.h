@@ -2,8 +2,11 @@
 // finding the CD for a language, and the installation itself.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "engine/cd_source.h"
+#include "engine/copy_engine.h"
 #include "ui/install_services.h"
 
 namespace orvik {
@@ -15,20 +18,32 @@ namespace orvik {
 bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,
                       char language, std::string& message);
 
+// Loads the introduction (lines 0-2) from `source`; true when a message file
+// was found there.
+bool LoadIntroduction(FileSystem& files, const CdSource& source, char language,
+                      std::string& message);
+
 // "c:\orvik8", or "c:\orvik7" once a legacy CD has been found.
 std::string DefaultDestFolder();
 
 struct InstallRequest {
-  char source_drive = 0;
+  CdSource source;
   char language = 0;
   std::string dest_folder;
-  bool create_shortcut = true;
+  // Nothing: no shortcut.
+  std::optional<ShortcutPlace> shortcut = ShortcutPlace::kUserDesktop;
+};
+
+// What went wrong, for a log that says which step failed on which file.
+struct InstallProblems {
+  CopyFailure copy;               // no step after a successful copy
+  std::string shortcut_not_made;  // the link's path, when asked for and not made
 };
 
 // Copies the product, writes the "rval" log record and, after a success,
 // makes the desktop shortcut. Returns the copy engine's result and leaves
-// the outcome text in `message`.
+// the outcome text in `message`; `problems`, when given, says what failed.
 int RunInstallation(InstallServices services, const InstallRequest& request,
-                    std::string& message);
+                    std::string& message, InstallProblems* problems = nullptr);
 
 }  // namespace orvik

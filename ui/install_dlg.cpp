@@ -45,7 +45,7 @@ void CInstallDlg::OnSelectLanguage(char language) {
 void CInstallDlg::OnOK() {
   UpdateData(true);
   InstallRequest request;
-  request.source_drive = static_cast<char>(m_cSourceDrive);
+  request.source = CdDrive(static_cast<char>(m_cSourceDrive));
   request.language = static_cast<char>(m_cLanguage);
   request.dest_folder = m_strDestDir;
   std::string message;

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "app/unattended.h"
+#include "platform/win32/install_lock.h"
+#include "platform/win32/install_security.h"
 #include "platform/win32/process_hygiene.h"
 #include "platform/win32/win32_drives.h"
 #include "platform/win32/win32_file_system.h"
@@ -52,10 +54,61 @@ void Write(std::FILE* stream, const std::string& text) {
   std::fflush(stream);
 }
 
+// The folder of a path: "C:\pkg" for "C:\pkg\orvik-install.exe", "E:\" for
+// a program at a drive's root.
+std::string FolderOf(const std::string& path) {
+  const auto cut = path.find_last_of("\\/");
+  if (cut == std::string::npos) return std::string();
+  return path.substr(0, cut == 2 && path[1] == ':' ? cut + 1 : cut);
+}
+
+std::string ModulePath() {
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameA(
+        nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return std::string();
+    if (length < buffer.size()) return std::string(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string FullPathOf(const std::string& path) {
+  const DWORD needed = ::GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return std::string();
+  std::vector<char> buffer(needed + 1);
+  const DWORD length = ::GetFullPathNameA(
+      path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  if (length == 0 || length >= buffer.size()) return std::string();
+  return std::string(buffer.data(), length);
+}
+
+std::string UtcNow() {
+  SYSTEMTIME now;
+  ::GetSystemTime(&now);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear,
+                now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+  return text;
+}
+
 class Win32UnattendedHost : public UnattendedHost {
  public:
   InstallServices Services() override { return {files_, drives_, shell_}; }
-  int CurrentDriveNumber() override { return orvik::CurrentDriveNumber(); }
+  std::string ModuleFolder() override { return FolderOf(ModulePath()); }
+  std::string FullPath(const std::string& path) override { return FullPathOf(path); }
+  Account RunningAccount() override { return CurrentAccount(); }
+  bool TakeInstallLock() override { return lock_.Take(); }
+  FolderState StateOf(const std::string& folder) override {
+    return FolderStateOf(folder);
+  }
+  bool CreateFolder(const std::string& folder, bool restricted) override {
+    return CreateInstallFolder(folder, restricted);
+  }
+  bool ReplaceFile(const std::string& path, const std::string& content) override {
+    return ReplaceFileWith(path, content);
+  }
+  std::string UtcTime() override { return UtcNow(); }
   std::FILE* OpenLog(const std::string& path) override {
     std::FILE* log = std::fopen(path.c_str(), "wb");
     if (log != nullptr) std::setvbuf(log, nullptr, _IONBF, 0);
@@ -68,23 +121,26 @@ class Win32UnattendedHost : public UnattendedHost {
   Win32FileSystem files_;
   Win32Drives drives_;
   Win32Shell shell_;
+  InstallLock lock_;
 };
 
 }  // namespace
 }  // namespace orvik
 
-int main(int argc, char** argv) {
+// The raw command line, not argv: the C runtime would take the quote of
+// --dest "C:\Program Files\Orvik\" for a character of the folder.
+int main() {
   orvik::ApplyProcessHygiene();
 
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  const orvik::ParsedArguments parsed = orvik::ParseUnattendedArguments(args);
+  const orvik::ParsedArguments parsed = orvik::ParseUnattendedArguments(
+      orvik::SplitCommandLine(::GetCommandLineA()));
   if (!parsed.ok) {
-    std::fprintf(stderr, "orvik-install: %s\n%s", parsed.error.c_str(),
-                 orvik::kUnattendedUsage);
+    orvik::Write(stderr, "orvik-install: " + parsed.error +
+                             " (orvik-install --help shows the usage)\n");
     return orvik::kExitUsage;
   }
   if (parsed.options.help) {
-    std::fputs(orvik::kUnattendedUsage, stdout);
+    orvik::Write(stdout, orvik::UnattendedUsage());
     return orvik::kExitSuccess;
   }
   orvik::Win32UnattendedHost host;

@@ -16,15 +16,15 @@ class Win32PersistFile : public PersistFile {
   explicit Win32PersistFile(ComPtr<IPersistFile> persist)
       : persist_(std::move(persist)) {}
 
-  void Save(const std::string& path, bool remember) override {
+  bool Save(const std::string& path, bool remember) override {
     wchar_t wide_path[kShellPathCapacity];
     // A path that does not fit is not converted at all (result 0), and is
     // then not saved rather than saved under a cut name.
     const int converted = ::MultiByteToWideChar(
         CP_ACP, 0, path.c_str(), -1, wide_path,
         static_cast<int>(kShellPathCapacity));
-    if (converted == 0) return;
-    persist_->Save(wide_path, remember ? TRUE : FALSE);  // result ignored
+    if (converted == 0) return false;
+    return SUCCEEDED(persist_->Save(wide_path, remember ? TRUE : FALSE));
   }
 
  private:
@@ -59,7 +59,10 @@ class Win32ShellLink : public ShellLink {
 
 }  // namespace
 
-std::string Win32Shell::GetSpecialFolderPath(int folder_id) {
+std::string Win32Shell::DesktopFolder(ShortcutPlace place) {
+  const int folder_id = place == ShortcutPlace::kAllUsersDesktop
+                            ? CSIDL_COMMON_DESKTOPDIRECTORY
+                            : CSIDL_DESKTOP;
   ScopedCoMem<ITEMIDLIST> item_list;
   if (FAILED(::SHGetSpecialFolderLocation(nullptr, folder_id, item_list.put())))
     return std::string();

@@ -9,7 +9,7 @@ namespace orvik {
 
 class Win32Shell : public Shell {
  public:
-  std::string GetSpecialFolderPath(int folder_id) override;
+  std::string DesktopFolder(ShortcutPlace place) override;
   std::unique_ptr<ShellLink> CreateShellLink() override;
   bool InitializeCom() override;
   void UninitializeCom() override;

@@ -7,6 +7,7 @@
 
 #include "app/install_app.h"
 #include "platform/win32/install_dialog_window.h"
+#include "platform/win32/install_lock.h"
 #include "platform/win32/process_hygiene.h"
 #include "platform/win32/win32_drives.h"
 #include "platform/win32/win32_file_system.h"
@@ -16,6 +17,10 @@ namespace orvik {
 namespace {
 
 const char kDebugLogPath[] = "c:\\windows\\debug.txt";
+const char kCaption[] = "Orvik Setup";
+const char kAlreadyRunningText[] =
+    "Another installation of Orvik is running on this computer.\n"
+    "Start Orvik Setup again when it has finished.";
 
 class Win32StartupHost : public StartupHost {
  public:
@@ -56,6 +61,12 @@ class Win32StartupHost : public StartupHost {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   orvik::ApplyProcessHygiene();
+  orvik::InstallLock lock;
+  if (!lock.Take()) {
+    ::MessageBoxA(nullptr, orvik::kAlreadyRunningText, orvik::kCaption,
+                  MB_OK | MB_ICONINFORMATION);
+    return 0;
+  }
   orvik::Win32StartupHost host(instance, command_line);
   orvik::CInstallApp app;
   app.InitInstance(host);

@@ -1,22 +1,60 @@
-"""orvik-install.exe, the console installer, under Wine without a display:
-its switches, the outcome text on standard output, the exit status of
-each failure, and the same installation and log as setup.exe's."""
+"""orvik-install.exe, the console installer, under Wine: its switches, the outcome text on standard output, the exit status of
+each failure, and the same installation and log as setup.exe's; from a CD
+and from a package folder on a machine without CD-ROM drives."""
 
+import os
+import re
 import shutil
+import subprocess
+import struct
 import unittest
 
-from test_install import InstallChecks
-from wine_env import WineTestCase, lookup, message_lines
+import test_hardening
+from pe_image import RT_VERSION, pe_machine, pe_resources
+from test_install import InstallChecks, settings
+from wine_env import (HERE, IDCANCEL, SAMPLE_CD, WINE_DIR, WineTestCase, lookup, message_lines,
+                      read_shell_link)
 
 ENTERING = b"Entering dlg"
 EXITED = b"Exited install_dlg"
+COMPILERS = {0x8664: "x86_64-w64-mingw32-gcc", 0x14C: "i686-w64-mingw32-gcc"}
+PROBE = WINE_DIR + r"\win_probe.exe"
+INSTALL_MUTEX = r"Global\Ostmarrow.Orvik.Installation"
 
 
-class UnattendedTest(InstallChecks, WineTestCase):
-    needs_display = False
+def quote(arg):
+    return f'"{arg}"' if not arg or " " in arg else arg
 
-    def run_install(self, *args, cwd="D:\\"):
-        return self.wine.run_console(list(args), cwd=cwd)
+
+class UnattendedCase(WineTestCase):
+    # A display only for setup.exe's side of the installation mutex.
+    needs_display = True
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        compiler = shutil.which(COMPILERS.get(pe_machine(cls.wine.setup_exe.read_bytes()), ""))
+        if not compiler:
+            raise unittest.SkipTest("no MinGW C compiler for the probe")
+        subprocess.run([compiler, "-Os", "-s", "-o", str(cls.wine.c_path(PROBE)),
+                        str(HERE / "win_probe.c")], check=True)
+
+    def run_command_line(self, command_line, cwd="c:\\"):
+        """Runs a Windows command line exactly as given; returns (exit
+        status, stdout, stderr) with the whole 32-bit status."""
+        status, out, err = self.wine.run_console(["run", command_line], cwd=cwd,
+                                                 program=PROBE)
+        match = re.search(rb"exit (\d+)\r?\n\Z", out)
+        self.assertIsNotNone(match, (status, out, err))
+        return int(match[1]), out[:match.start()], err
+
+    def run_install(self, *args, cwd="D:\\", program=WINE_DIR + r"\orvik-install.exe"):
+        return self.run_command_line(" ".join(quote(a) for a in (program, *args)), cwd)
+
+    def probe(self, *args):
+        status, out, _ = self.wine.run_console(list(args), program=PROBE)
+        self.assertEqual(status, 0, args)
+        return out.strip()
 
     def message(self, cd, first, count, language="e"):
         return message_lines(cd / "install" / f"{language}install.dat", first, count)
@@ -25,38 +63,38 @@ class UnattendedTest(InstallChecks, WineTestCase):
         self.assertEqual([p.name for p in self.wine.c_path().glob("orvik*")], [])
         self.assertEqual(list(self.wine.desktop().glob("*.lnk")), [])
 
+
+class UnattendedTest(InstallChecks, UnattendedCase):
     def test_default_install_from_the_cd(self):
         cd = self.insert_cd("d")
+        before = {p.name for p in self.wine.c_path().iterdir()}
         status, out, err = self.run_install()
         self.assertEqual((status, out, err), (0, self.message(cd, 13, 1), b""))
-        self.assertInstalled(cd, "e", "D")
+        # Not the current drive: the CD search, which gives the letter in
+        # lower case.
+        self.assertInstalled(cd, "e", "d")
         self.assertShortcut()
-        # No log unless asked for.
+        # No log and no receipt unless asked for.
         self.assertIsNone(self.wine.debug_log())
+        self.assertEqual({p.name for p in self.wine.c_path().iterdir()} - before, {"orvik8"})
 
     def test_german_install_to_a_typed_folder_with_a_log(self):
         cd = self.insert_cd("d")
         self.wine.c_path("orvik files").mkdir()
         folder = "c:\\orvik files\\Orvik 8"
         log = "c:\\orvik files\\install log.txt"
-        status, out, _ = self.run_install("--language", "d", "--dest", folder, "--log", log)
+        status, out, _ = self.run_install("--language", "de", "--dest", folder, "--log", log)
         success = self.message(cd, 13, 1, "d")
         self.assertEqual((status, out), (0, success))
-        self.assertInstalled(cd, "d", "D", folder)
+        self.assertInstalled(cd, "d", "d", folder)
         self.assertShortcut(folder)
-        self.assertFalse(self.wine.c_path("orvik8").exists())
-        # setup.exe's records: the introduction's lookup in place of the
-        # dialog's, then the success line's, on the CD.
-        found = lookup(r"D:\install\dinstall.dat", True)
-        self.assertLog([ENTERING, found, found, b"rval = 0", success[:-1], b"", EXITED],
+        # setup.exe's records: the lookups of the introduction in the
+        # program's folder and on the CD, then the success line's.
+        found = lookup(r"d:\install\dinstall.dat", True)
+        self.assertLog([ENTERING, lookup(r"c:\e2e\install\dinstall.dat", False),
+                        lookup(r"c:\e2e\install\install.dat", False, legacy=True),
+                        found, found, b"rval = 0", success[:-1], b"", EXITED],
                        path=self.wine.c_path(log))
-
-    def test_cd_found_by_the_search_from_a_fixed_drive(self):
-        cd = self.insert_cd("f")
-        status, out, _ = self.run_install(cwd="c:\\")
-        self.assertEqual((status, out), (0, self.message(cd, 13, 1)))
-        self.assertInstalled(cd, "e", "f")
-        self.assertShortcut()
 
     def test_windows_switches_and_quiet(self):
         self.insert_cd("f")
@@ -68,51 +106,202 @@ class UnattendedTest(InstallChecks, WineTestCase):
         self.assertTrue(self.wine.c_path("orvik8/aide.txt").is_file())
         self.assertShortcut()
 
-    def test_no_shortcut(self):
+    def test_no_shortcut_and_a_receipt_over_a_link(self):
         cd = self.insert_cd("d")
-        status, _, _ = self.run_install("--no-shortcut")
+        # A receipt name that is a link to another file: replaced, not
+        # written through.
+        target = self.wine.c_path("target.txt")
+        target.write_bytes(b"keep")
+        self.addCleanup(target.unlink)
+        receipt = self.wine.c_path("receipt.txt")
+        os.symlink("target.txt", receipt)
+        self.addCleanup(receipt.unlink)
+        status, _, _ = self.run_install("--no-shortcut", "--cd-drive", "x",
+                                        "--receipt", "c:\\receipt.txt")
         self.assertEqual(status, 0)
-        self.assertInstalled(cd, "e", "D")
+        self.assertInstalled(cd, "e", "x")
         self.assertEqual(list(self.wine.desktop().glob("*.lnk")), [])
+        self.assertFalse(receipt.is_symlink())
+        self.assertIn(b"Source=d:\n", receipt.read_bytes())
+        self.assertEqual(target.read_bytes(), b"keep")
 
     def test_each_failure_has_its_exit_status_and_text(self):
         cd = self.insert_cd("d")
+        lists = [f"install/{k}opylist.dat" for k in "edfi"]
         cases = [
             # (switches, CD changes, status, text on standard output)
-            (["--dest", "c:\\orvik parent\\orvik8"], {}, 11, self.message(cd, 4, 2)),
-            ([], {"remove": [f"install/{k}opylist.dat" for k in "edfi"]}, 12,
+            (["--dest", "q:\\orvik8"], {}, 3, self.message(cd, 4, 2)),
+            ([], {"remove": lists}, 2, self.message(cd, 6, 2)),
+            ([], {"remove": lists, "files": {"install/copylist.dat": b"none\r\n"}}, 13,
              self.message(cd, 6, 2)),
-            ([], {"remove": ["prog/orvik.dll"]}, 13, self.message(cd, 9, 3)),
+            ([], {"remove": ["prog/orvik.dll"]}, 30, self.message(cd, 9, 3)),
         ]
         for args, variant, status, text in cases:
             with self.subTest(status=status):
                 self.wine.reset()
                 shutil.rmtree(self.scratch / "cd-d")
                 cd = self.insert_cd("d", **variant)
-                self.assertEqual(self.run_install(*args), (status, text, b""))
+                self.assertEqual(self.run_install("--receipt", "c:\\receipt.txt", *args),
+                                 (status, text, b""))
                 self.assertEqual(list(self.wine.desktop().glob("*.lnk")), [])
+                self.assertFalse(self.wine.c_path("receipt.txt").exists())
 
-    def test_no_cd_exits_with_2(self):
-        # Nothing on the current drive nor in a CD-ROM drive; a named drive
-        # is not searched past.
+    def test_refusals_write_nothing(self):
         self.insert_cd("e")
-        for args in ([], ["--source", "g:"]):
+        self.wine.c_path("elsewhere").mkdir()
+        self.addCleanup(shutil.rmtree, self.wine.c_path("elsewhere"), True)
+        os.symlink("elsewhere", self.wine.c_path("orvik8"))
+        cases = [
+            (["--bogus"], 87, b"unknown switch '--bogus'"),
+            (["--language", "x"], 87, b"--language must be"),
+            (["--dest", "c:\\or<vik"], 87, b"a character Windows does not allow"),
+            (["--log", "q:\\x.log"], 110, b"cannot create the log file q:\\x.log"),
+            ([], 1612, b"the Orvik CD was not found in c:\\e2e nor in a CD-ROM drive"),
+            (["--source", "g:"], 1612, b"the Orvik CD was not found in g:"),
+            (["--source", "e:", "--receipt", "c:\\r.txt"], 681,
+             b"c:\\orvik8 is a symbolic link or junction"),
+        ]
+        for args, status, error in cases:
             with self.subTest(args=args):
-                status, out, err = self.run_install(*args, cwd="c:\\")
-                self.assertEqual((status, out), (2, b""))
-                self.assertIn(b"the Orvik CD was not found", err)
-                self.assertNothingInstalled()
+                code, out, err = self.run_install(*args, cwd="c:\\")
+                self.assertEqual((code, out), (status, b""))
+                self.assertTrue(err.startswith(b"orvik-install: "), err)
+                self.assertIn(error, err)
+                self.assertEqual(err.count(b"\n"), 1, err)
+                self.assertEqual(list(self.wine.c_path("elsewhere").iterdir()), [])
+                self.assertFalse(self.wine.c_path("r.txt").exists())
+        os.unlink(self.wine.c_path("orvik8"))
 
-    def test_usage_errors_exit_with_1_and_install_nothing(self):
+    def test_help_is_the_usage_with_the_exit_table(self):
+        for switch in ("--help", "/?"):
+            status, out, err = self.run_install(switch, cwd="c:\\")
+            self.assertEqual((status, err), (0, b""))
+            self.assertTrue(out.startswith(b"Usage: orvik-install"), out)
+            self.assertIn(b"1618  another orvik-install or setup.exe is running", out)
+
+    def test_a_second_installation_waits_for_the_first(self):
         self.insert_cd("d")
-        for args, error in ((["--bogus"], b"unknown switch '--bogus'"),
-                            (["--language", "x"], b"--language must be e, d, f or i")):
-            with self.subTest(args=args):
-                status, out, err = self.run_install(*args)
-                self.assertEqual((status, out), (1, b""))
-                self.assertTrue(err.startswith(b"orvik-install: " + error), err)
-                self.assertIn(b"Usage: orvik-install", err)
-                self.assertNothingInstalled()
+        holder = subprocess.Popen(["wine", PROBE, "hold-mutex", INSTALL_MUTEX],
+                                  env=self.wine.env, stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            self.assertEqual(holder.stdout.readline().strip(), b"held")
+            status, out, err = self.run_install("--log", "c:\\second.log")
+            self.assertEqual((status, out), (1618, b""))
+            self.assertIn(b"another installation of Orvik is running", err)
+            self.assertNothingInstalled()
+            self.assertFalse(self.wine.c_path("second.log").exists())
+        finally:
+            holder.stdin.close()
+            holder.wait(30)
+        self.assertEqual(self.run_install("--quiet")[0], 0)
+
+    def test_setup_exe_holds_the_installation_mutex_too(self):
+        self.insert_cd("d")
+        seen = []
+
+        def while_the_dialog_is_open(_):
+            seen.append(self.run_install("--quiet")[0])
+            # A second setup.exe says so in a message box and ends with 0.
+            second = self.wine.drive([("wait-window", "another installation"), "close-window",
+                                      "wait-exit"])
+            seen.append(second.exit_status)
+
+        self.wine.drive(["wait-dialog", "pause", f"click {IDCANCEL}", "wait-exit"],
+                        on_pause=while_the_dialog_is_open)
+        self.assertEqual(seen, [1618, 0])
+        self.assertNothingInstalled()
+
+
+class PackageFolderTest(InstallChecks, UnattendedCase):
+    """The CD's contents copied into a folder, orvik-install.exe started
+    from there, on a machine with no CD-ROM drive at all."""
+    drives = {}
+
+    def stage(self, folder=r"c:\pkg\Orvik 8"):
+        package = self.wine.c_path(folder)
+        shutil.copytree(SAMPLE_CD, package)
+        shutil.copy2(self.wine.install_exe, package / "orvik-install.exe")
+        self.addCleanup(shutil.rmtree, self.wine.c_path("pkg"), True)
+        return package
+
+    def test_admin_command_line_missing_parents_acl_and_receipt(self):
+        package = self.stage()
+        self.addCleanup(shutil.rmtree, self.wine.c_path(r"Program Files\Ostmarrow"), True)
+        log = self.wine.c_path(r"windows\temp\orvik-install.log")
+        self.addCleanup(log.unlink, True)
+        # The README's line for Intune and Configuration Manager, as
+        # administrators type it: a closing quote after a backslash, then
+        # more switches; a parent folder that does not exist yet.
+        status, out, err = self.run_command_line(
+            r'"C:\pkg\Orvik 8\orvik-install.exe" --language de --dest "C:\Program Files\Ostmarrow\Orvik\" --receipt "C:\Program Files\Ostmarrow\Orvik\orvik-receipt.txt" --log C:\Windows\Temp\orvik-install.log --quiet',
+            cwd=r"c:\pkg\Orvik 8")
+        self.assertEqual((status, out, err), (0, b"", b""))
+        folder = r"C:\Program Files\Ostmarrow\Orvik"
+        installed = self.wine.c_path(folder)
+        # No CD-ROM drive: the CD-drive line names the package's drive.
+        self.assertEqual((installed / "startup.mar").read_bytes(),
+                         settings(package, "startup.mar", "d", "C"))
+        self.assertEqual((installed / "orvik8.exe").read_bytes(),
+                         (package / "prog" / "orvik8.exe").read_bytes())
+        link = read_shell_link((self.wine.desktop() / "orvik8.lnk").read_bytes())
+        self.assertEqual(link, ("c" + folder[1:] + r"\orvik8.exe", folder, "Orvik 8.0 (Ostmarrow)"))
+        self.assertIn(b"rval = 0", log.read_bytes())
+        receipt = (installed / "orvik-receipt.txt").read_bytes()
+        self.assertRegex(receipt, rb"\A\[Orvik\]\nProductVersion=8\.0\nLanguage=d\n"
+                                  rb"Destination=C:\\Program Files\\Ostmarrow\\Orvik\n"
+                                  rb"Source=[cC]:\\pkg\\Orvik 8\nFiles=7\n"
+                                  rb"InstalledUtc=\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\n\Z")
+        # Wine runs us as an elevated administrator. It keeps no descriptors
+        # of its own and reduces the one given at creation to mode bits: the
+        # folders made by us give Everyone nothing, where a plain folder gives
+        # Everyone read and execute.
+        plain = self.wine.c_path("plain")
+        plain.mkdir()
+        self.addCleanup(plain.rmdir)
+        self.assertIn("(A;OICI;0x1200a9;;;WD)", self.probe("dacl", r"C:\plain").decode())
+        for made in (r"C:\Program Files\Ostmarrow", folder):
+            self.assertNotIn(";WD)", self.probe("dacl", made).decode(), made)
+
+    def test_a_folder_without_the_cds_files_is_not_a_source(self):
+        package = self.stage()
+        shutil.rmtree(package / "install")
+        status, out, err = self.run_install(program=r"C:\pkg\Orvik 8\orvik-install.exe",
+                                            cwd="c:\\")
+        self.assertEqual((status, out), (1612, b""))
+        self.assertIn(b"the Orvik CD was not found in", err)
+        self.assertNothingInstalled()
+
+    def test_a_share_that_cannot_be_reached(self):
+        # Wine has no network client here, so a UNC source can be shown only
+        # as unreachable.
+        status, out, err = self.run_install("--source", r"\\server\share\Orvik", cwd="c:\\")
+        self.assertEqual((status, out), (1612, b""))
+        self.assertIn(rb"not found in \\server\share\Orvik (", err)
+        self.assertNothingInstalled()
+
+
+class InstallerImageTest(test_hardening.ImageIdentityTest):
+    """orvik-install.exe carries setup.exe's manifest (asInvoker: a program
+    named *install* is elevated without it) and icon, and a version
+    resource of its own."""
+
+    @classmethod
+    def setUpClass(cls):
+        image = test_hardening.setup_exe().with_name("orvik-install.exe")
+        if not image.is_file():
+            raise unittest.SkipTest(f"{image} is not built")
+        cls.resources = pe_resources(image.read_bytes())
+
+    def test_version_resource_names_the_product_and_its_maker(self):
+        name, data = self.only(RT_VERSION)
+        _, fixed, children, _ = test_hardening.version_node(data)
+        file_ms, file_ls = struct.unpack_from("<2I", fixed, 8)
+        self.assertEqual((name, file_ms, file_ls), (1, 8 << 16, 0))
+        strings = {k: v for k, (v, _) in children["StringFileInfo"][1]["040904E4"][1].items()}
+        self.assertEqual((strings["CompanyName"], strings["ProductName"],
+                          strings["OriginalFilename"]),
+                         ("Ostmarrow", "Orvik", "orvik-install.exe"))
 
 
 if __name__ == "__main__":

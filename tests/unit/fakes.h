@@ -83,8 +83,8 @@ inline std::ostream& operator<<(std::ostream& out, const SavedShortcut& link) {
 // ones, can only be created inside a COM apartment.
 class FakeShell : public Shell {
  public:
-  std::string GetSpecialFolderPath(int folder_id) override {
-    return folder_id == kCsidlDesktop ? folder : std::string();
+  std::string DesktopFolder(ShortcutPlace place) override {
+    return place == ShortcutPlace::kAllUsersDesktop ? common_folder : folder;
   }
   std::unique_ptr<ShellLink> CreateShellLink() override;
   bool InitializeCom() override {
@@ -98,9 +98,11 @@ class FakeShell : public Shell {
   }
 
   std::string folder = "C:\\Users\\Ann\\Desktop";
+  std::string common_folder = "C:\\Users\\Public\\Desktop";
   bool com_available = true;
   bool can_create_link = true;
   bool has_persist_file = true;
+  bool can_save = true;
   std::vector<SavedShortcut> saved;
   int open_apartments = 0;
   int unbalanced_uninitializations = 0;
@@ -112,11 +114,13 @@ class FakePersistFile : public PersistFile {
  public:
   FakePersistFile(FakeShell& shell, std::shared_ptr<SavedShortcut> properties)
       : shell_(shell), properties_(std::move(properties)) {}
-  void Save(const std::string& path, bool remember) override {
+  bool Save(const std::string& path, bool remember) override {
+    if (!shell_.can_save) return false;
     SavedShortcut file = *properties_;
     file.path = path;
     file.remember = remember;
     shell_.saved.push_back(file);
+    return true;
   }
 
  private:

@@ -14,7 +14,7 @@ using testing::FakeShell;
 void CreateOrvikShortcut(FakeShell& shell) {
   const ComApartment com(shell);
   CreateShortcut(shell, "c:\\orvik8\\orvik8.exe", "orvik8.lnk", "c:\\orvik8",
-                 "Orvik 8.0 (Ostmarrow)", kCsidlDesktop);
+                 "Orvik 8.0 (Ostmarrow)", ShortcutPlace::kUserDesktop);
 }
 
 testing::SavedShortcut OrvikShortcutAt(const std::string& path) {
@@ -62,7 +62,7 @@ TEST(Shortcut, OverLongPathsMakeNoShortcut) {
   {
     const ComApartment com(long_target);
     CreateShortcut(long_target, "c:\\" + std::string(257, 't'), "orvik8.lnk",
-                   "c:\\x", "d", kCsidlDesktop);
+                   "c:\\x", "d", ShortcutPlace::kUserDesktop);
   }
   EXPECT_TRUE(long_target.saved.empty());
 

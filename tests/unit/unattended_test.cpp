@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
 #include "engine/debug_log.h"
+#include "engine/install_message.h"
+#include "engine/result_codes.h"
 #include "unit/fakes.h"
 #include "unit/test_support.h"
 
@@ -10,60 +17,127 @@ namespace orvik {
 namespace {
 
 using testing::TempFolder;
+using Args = std::vector<std::string>;
 
-ParsedArguments Parse(std::vector<std::string> args) {
-  return ParseUnattendedArguments(args);
+ParsedArguments Parse(Args args) { return ParseUnattendedArguments(args); }
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+TEST(UnattendedArguments, CommandLineSplitKeepsABackslashBeforeAQuote) {
+  const struct {
+    const char* line;
+    Args args;
+  } cases[] = {
+      {"orvik-install.exe", {}},
+      {"\"C:\\pkg\\Orvik 8\\orvik-install.exe\" --quiet", {"--quiet"}},
+      {"x --dest \"C:\\Program Files\\Orvik\\\" --quiet",
+       {"--dest", "C:\\Program Files\\Orvik\\", "--quiet"}},
+      {"x --dest=\"C:\\a b\"\\c\t/quiet", {"--dest=C:\\a b\\c", "/quiet"}},
+      {"x \"\" --log \"c:\\unclosed", {"", "--log", "c:\\unclosed"}},
+      {"  x   --source   \\\\srv\\share\\  ", {"--source", "\\\\srv\\share\\"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.args, SplitCommandLine(c.line)) << c.line;
 }
 
 TEST(UnattendedArguments, BothSyntaxesGiveTheSameOptions) {
   for (const auto& args :
-       {std::vector<std::string>{"--source", "f:", "--language", "d", "--dest",
-                                 "c:\\Programme\\Orvik", "--no-shortcut", "--log",
-                                 "c:\\i.log", "--quiet"},
-        std::vector<std::string>{"--source=f:", "--language=D", "--dest=c:\\Programme\\Orvik",
-                                 "--NO-SHORTCUT", "--log=c:\\i.log", "--quiet"},
-        std::vector<std::string>{"/source:f:", "/Language:d", "/dest:c:\\Programme\\Orvik",
-                                 "/no-shortcut", "/log", "c:\\i.log", "/QUIET"}}) {
+       {Args{"--source", "f:", "--language", "de", "--dest", "c:\\Programme\\Orvik\\",
+             "--no-shortcut", "--log", "c:\\i.log", "--receipt", "c:\\r.txt",
+             "--cd-drive", "g", "--quiet"},
+        Args{"--source=F:\\", "--language=D", "--dest=c:\\Programme\\Orvik",
+             "--SHORTCUT=none", "--log=c:\\i.log", "--receipt=c:\\r.txt",
+             "--cd-drive=g:", "--quiet"},
+        Args{"/source:f", "/Language:d", "/dest:c:\\Programme\\Orvik", "/no-shortcut",
+             "/log", "c:\\i.log", "/receipt", "c:\\r.txt", "/cd-drive:g", "/QUIET"}}) {
     const auto parsed = ParseUnattendedArguments(args);
     ASSERT_TRUE(parsed.ok) << parsed.error;
-    EXPECT_EQ('f', parsed.options.source_drive.value());
+    EXPECT_EQ("F:", Upper(parsed.options.source.value()));
     EXPECT_EQ('d', parsed.options.language);
     EXPECT_EQ("c:\\Programme\\Orvik", parsed.options.dest_folder.value());
-    EXPECT_FALSE(parsed.options.create_shortcut);
+    EXPECT_EQ(ShortcutChoice::kNone, parsed.options.shortcut.value());
     EXPECT_EQ("c:\\i.log", parsed.options.log_file.value());
+    EXPECT_EQ("c:\\r.txt", parsed.options.receipt_file.value());
+    EXPECT_EQ('g', parsed.options.cd_drive.value());
     EXPECT_TRUE(parsed.options.quiet);
   }
 }
 
-TEST(UnattendedArguments, DefaultsAndHelp) {
+TEST(UnattendedArguments, DefaultsValuesAndHelp) {
   const auto none = Parse({});
   ASSERT_TRUE(none.ok);
-  EXPECT_FALSE(none.options.source_drive);
+  EXPECT_FALSE(none.options.source);
   EXPECT_EQ('e', none.options.language);
   EXPECT_FALSE(none.options.dest_folder);
-  EXPECT_TRUE(none.options.create_shortcut);
+  EXPECT_FALSE(none.options.shortcut);
   EXPECT_TRUE(Parse({"/?"}).options.help);
   EXPECT_TRUE(Parse({"--help"}).options.help);
-  EXPECT_EQ('D', Parse({"--source", "D"}).options.source_drive.value());
-  EXPECT_EQ('d', Parse({"--source", "d:\\"}).options.source_drive.value());
+  for (const auto& [name, letter] :
+       {std::pair{"en", 'e'}, {"DE", 'd'}, {"fr", 'f'}, {"it", 'i'}, {"I", 'i'}})
+    EXPECT_EQ(letter, Parse({"--language", name}).options.language) << name;
+  EXPECT_EQ(ShortcutChoice::kAllUsers, Parse({"--shortcut", "All-Users"}).options.shortcut);
+  EXPECT_EQ(ShortcutChoice::kUser, Parse({"--shortcut=user"}).options.shortcut);
+  EXPECT_EQ("D:", Parse({"--source", "D"}).options.source.value());
+  EXPECT_EQ("C:\\pkg\\Orvik 8", Parse({"--source", "C:\\pkg\\Orvik 8\\"}).options.source);
+  EXPECT_EQ("\\\\srv\\share\\Orvik", Parse({"--source", "\\\\srv\\share\\Orvik\\"}).options.source);
+  EXPECT_EQ("C:\\", Parse({"--dest", "C:\\"}).options.dest_folder);
   EXPECT_TRUE(Parse({"--dest", "\\\\server\\share\\orvik"}).ok);
 }
 
 TEST(UnattendedArguments, BadInputIsAUsageError) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
+  for (const auto& args : std::vector<Args>{
            {"--source"}, {"--source", "DD:"}, {"--source", "1:"}, {"--source=d:x"},
-           {"--language", "x"}, {"--language", "en"}, {"--dest="}, {"--log"},
+           {"--source", "pkg"}, {"--source", "\\\\"}, {"--source", "C:\\a|b"},
+           {"--language", "x"}, {"--language", "english"}, {"--dest="}, {"--log"},
            {"--dest", "orvik8"}, {"--dest", "\\orvik8"}, {"--dest", "c:orvik8"},
+           {"--dest", "C:\\a<b"}, {"--dest", "C:\\a?"}, {"--dest", "C:\\a*"},
+           {"--dest", "C:\\a\"b"}, {"--dest", "C:\\a\tb"}, {"--dest", "C:\\a:b"},
+           {"--shortcut", "desktop"}, {"--cd-drive", "12"}, {"--receipt="},
            {"--quiet=yes"}, {"--unknown"}, {"/x"}, {"stray"}, {"--"},
-           {"--quiet", "--quiet"}, {"--dest", "a", "/dest:b"}}) {
+           {"--quiet", "--quiet"}, {"--dest", "c:\\a", "/dest:c:\\b"},
+           {"--no-shortcut", "--shortcut", "user"}}) {
     const auto parsed = ParseUnattendedArguments(args);
     EXPECT_FALSE(parsed.ok) << args[0];
     EXPECT_FALSE(parsed.error.empty());
   }
 }
 
+TEST(UnattendedExitStatus, EachFailureItsOwnCodeAndUnknownIsNotMemory) {
+  std::set<int> statuses;
+  for (int result : {kResultOk, kInstallDestFolderFailed, kInstallCopyListFailed,
+                     kInstallSourceFileFailed, kInstallDestFileFailed,
+                     kInstallWriteFailed, kInstallOutOfMemory})
+    statuses.insert(ExitStatusForInstallResult(result));
+  EXPECT_EQ(7u, statuses.size());
+  EXPECT_EQ(kExitDestFolder, ExitStatusForInstallResult(kInstallDestFolderFailed));
+  EXPECT_EQ(kExitWrite, ExitStatusForInstallResult(kInstallWriteFailed));
+  EXPECT_EQ(kExitUnknownResult, ExitStatusForInstallResult(-7));
+  EXPECT_EQ(kExitUnknownResult, ExitStatusForInstallResult(1));
+
+  std::set<int> table;
+  for (std::size_t i = 0; i < kExitCodeCount; ++i) table.insert(kExitCodeTable[i].status);
+  EXPECT_EQ(kExitCodeCount, table.size()) << "a status listed twice";
+  for (int status : statuses) EXPECT_EQ(1u, table.count(status)) << status;
+}
+
+// The administrators read the table in the README: it must list the same.
+TEST(UnattendedExitStatus, ReadmeListsEveryStatus) {
+  std::ifstream readme(std::string(ORVIK_SAMPLE_CD) + "/../../README.md");
+  std::stringstream text;
+  text << readme.rdbuf();
+  ASSERT_FALSE(text.str().empty());
+  for (std::size_t i = 0; i < kExitCodeCount; ++i) {
+    const auto& row = kExitCodeTable[i];
+    const std::string line =
+        "| " + std::to_string(row.status) + " | `" + row.windows_name + "` |";
+    EXPECT_NE(std::string::npos, text.str().find(line)) << line;
+  }
+}
+
 // A host over drive C (current, fixed) and the sample CD on CD-ROM drive
-// f, as the unattended run sees them.
+// f, as the unattended run sees them, started from C:\tools.
 class UnattendedHostFake : public UnattendedHost {
  public:
   UnattendedHostFake() {
@@ -71,9 +145,32 @@ class UnattendedHostFake : public UnattendedHost {
     files.MapDrive('F', ORVIK_SAMPLE_CD);
     files.SetCurrentDrive('C');
     drives.AddCdRom('f');
+    drive_c.MakeFolder("tools");
   }
   InstallServices Services() override { return {files, drives, shell}; }
-  int CurrentDriveNumber() override { return 3; }
+  std::string ModuleFolder() override { return module_folder; }
+  std::string FullPath(const std::string& path) override { return path; }
+  Account RunningAccount() override { return account; }
+  bool TakeInstallLock() override { return lock_free; }
+  FolderState StateOf(const std::string& folder) override {
+    const auto host_path = files.HostPath(folder);
+    if (!host_path) return FolderState::kMissing;
+    const std::filesystem::path path(*host_path);
+    if (std::filesystem::is_symlink(path)) return FolderState::kLink;
+    if (std::filesystem::is_directory(path)) return FolderState::kFolder;
+    return std::filesystem::exists(path) ? FolderState::kNotAFolder : FolderState::kMissing;
+  }
+  bool CreateFolder(const std::string& folder, bool restricted) override {
+    created.push_back(folder + (restricted ? " restricted" : ""));
+    return files.CreateFolder(folder) == CreateFolderResult::kCreated;
+  }
+  bool ReplaceFile(const std::string& path, const std::string& content) override {
+    const auto host_path = files.HostPath(path);
+    if (!host_path) return false;
+    std::ofstream(*host_path, std::ios::binary) << content;
+    return true;
+  }
+  std::string UtcTime() override { return "2026-12-08T14:03:11Z"; }
   std::FILE* OpenLog(const std::string& path) override {
     const auto host_path = files.HostPath(path);
     return host_path ? std::fopen(host_path->c_str(), "wb") : nullptr;
@@ -85,6 +182,10 @@ class UnattendedHostFake : public UnattendedHost {
   PosixFileSystem files;
   testing::FakeDrives drives;
   testing::FakeShell shell;
+  std::string module_folder = "C:\\tools";
+  Account account = Account::kUser;
+  bool lock_free = true;
+  std::vector<std::string> created;
   std::string output;
   std::string errors;
 };
@@ -97,10 +198,30 @@ std::string MaskOpenStreams(std::string log) {
   return log;
 }
 
+std::string MessageLines(const std::string& cd, char language, unsigned first,
+                         unsigned count) {
+  PosixFileSystem files;
+  files.MapDrive('X', cd);
+  std::string text;
+  LoadInstallMessage(files, CdFolder("X:\\"), language, first, count, text);
+  return text;
+}
+
 class Unattended : public ::testing::Test {
  protected:
   void SetUp() override { testing::ResetGlobalState(); }
   void TearDown() override { testing::ResetGlobalState(); }
+
+  // The sample CD copied into C:\pkg\Orvik 8, as a deployment system
+  // stages it; orvik-install started from there.
+  std::string StagePackage() {
+    const std::string folder = host_.drive_c.path() + "/pkg/Orvik 8";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy(ORVIK_SAMPLE_CD, folder, std::filesystem::copy_options::recursive);
+    host_.module_folder = "C:\\pkg\\Orvik 8";
+    return folder;
+  }
+
   UnattendedHostFake host_;
 };
 
@@ -111,11 +232,12 @@ TEST_F(Unattended, FindsTheCdInstallsAndLogsLikeSetup) {
   EXPECT_EQ(kExitSuccess, RunUnattended(options, host_));
   EXPECT_TRUE(host_.drive_c.Exists("orvik8/orvik8.exe"));
   EXPECT_NE(std::string::npos, host_.drive_c.ReadFile("orvik8/startup.mar").find("18 cd drive f\n"));
-  // The probe of drive f, then the success line read by the copy.
+  // The program's folder, then the probe of drive f, then the success
+  // line read by the copy.
   EXPECT_EQ(MaskOpenStreams(host_.drive_c.ReadFile("install.log")),
             "Entering dlg\n"
-            "Looking for 'C:\\install\\dinstall.dat': 00000000\n"
-            "Looking for 'C:\\install\\install.dat': 00000000, version 7\n"
+            "Looking for 'C:\\tools\\install\\dinstall.dat': 00000000\n"
+            "Looking for 'C:\\tools\\install\\install.dat': 00000000, version 7\n"
             "Looking for 'f:\\install\\dinstall.dat': open\n"
             "Looking for 'f:\\install\\dinstall.dat': open\n"
             "rval = 0\n" + host_.output + "\n"
@@ -123,38 +245,154 @@ TEST_F(Unattended, FindsTheCdInstallsAndLogsLikeSetup) {
   EXPECT_NE(std::string::npos, host_.output.find("erfolgreich"));
   ASSERT_EQ(1u, host_.shell.saved.size());
   EXPECT_EQ("C:\\Users\\Ann\\Desktop\\orvik8.lnk", host_.shell.saved[0].path);
+  EXPECT_FALSE(host_.drive_c.Exists("receipt.txt"));
 }
 
-TEST_F(Unattended, NoShortcutQuietAndTypedFolder) {
+TEST_F(Unattended, PackageFolderIsTheCdAndNothingOutsideIsRead) {
+  const std::string package = StagePackage();
+  // Outside the package: the current folder's message file, and the files
+  // that an entry climbing out of the package would reach.
+  host_.drive_c.WriteFile("einstall.dat", std::string(16, '\n'));
+  host_.drive_c.WriteFile("orvik.dll", "planted");
+  host_.drive_c.WriteFile("pkg/orvik.dll", "planted");
+  std::string list = host_.drive_c.ReadFile("pkg/Orvik 8/install/eopylist.dat");
+  list.replace(list.find("\\prog\\orvik.dll"), 15, "\\..\\..\\orvik.dll");
+  host_.drive_c.WriteFile("pkg/Orvik 8/install/eopylist.dat", list);
+  host_.drives.cd_roms.clear();  // no CD-ROM drive at all
+
+  EXPECT_EQ(kExitSourceFile, RunUnattended(UnattendedOptions{}, host_));
+  EXPECT_EQ(MessageLines(package, 'e', 9, 3), host_.output);
+  EXPECT_FALSE(host_.drive_c.Exists("orvik8/orvik.dll"));
+}
+
+TEST_F(Unattended, CdDriveLineNamesTheDriveTheProductWillLookIn) {
+  StagePackage();
+  const struct {
+    std::set<char> cd_roms;
+    std::optional<char> cd_drive;
+    const char* line;
+  } cases[] = {
+      {{}, std::nullopt, "18 cd drive C\n"},     // no CD-ROM: the package's drive
+      {{'f'}, std::nullopt, "18 cd drive f\n"},  // the machine's first CD-ROM
+      {{'f'}, 'X', "18 cd drive X\n"},
+  };
+  for (const auto& c : cases) {
+    host_.drives.cd_roms = c.cd_roms;
+    UnattendedOptions options;
+    options.cd_drive = c.cd_drive;
+    options.dest_folder = "C:\\orvik8";
+    ASSERT_EQ(kExitSuccess, RunUnattended(options, host_));
+    const std::string startup = host_.drive_c.ReadFile("orvik8/startup.mar");
+    EXPECT_EQ(c.line, startup.substr(startup.rfind("18 cd drive")));
+  }
+}
+
+TEST_F(Unattended, ShortcutPlaceByChoiceAndAccount) {
+  constexpr const char* kUserLink = "C:\\Users\\Ann\\Desktop\\orvik8.lnk";
+  constexpr const char* kCommonLink = "C:\\Users\\Public\\Desktop\\orvik8.lnk";
+  const struct {
+    Account account;
+    std::optional<ShortcutChoice> choice;
+    const char* link;  // nullptr: no shortcut at all
+  } cases[] = {
+      {Account::kUser, std::nullopt, kUserLink},
+      {Account::kAdministrator, std::nullopt, kUserLink},
+      {Account::kSystem, std::nullopt, kCommonLink},
+      {Account::kSystem, ShortcutChoice::kUser, kUserLink},
+      {Account::kUser, ShortcutChoice::kAllUsers, kCommonLink},
+      {Account::kSystem, ShortcutChoice::kNone, nullptr},
+  };
+  for (const auto& c : cases) {
+    host_.shell.saved.clear();
+    host_.account = c.account;
+    UnattendedOptions options;
+    options.shortcut = c.choice;
+    options.quiet = true;
+    ASSERT_EQ(kExitSuccess, RunUnattended(options, host_));
+    if (c.link == nullptr) {
+      EXPECT_TRUE(host_.shell.saved.empty());
+    } else {
+      ASSERT_EQ(1u, host_.shell.saved.size());
+      EXPECT_EQ(c.link, host_.shell.saved[0].path);
+    }
+    EXPECT_EQ("", host_.output);
+  }
+}
+
+TEST_F(Unattended, MissingParentsMadeRestrictedWhenElevatedAndReceiptLast) {
+  host_.account = Account::kSystem;
   UnattendedOptions options;
-  options.source_drive = 'F';
-  options.dest_folder = "c:\\Programme";
-  options.create_shortcut = false;
-  options.quiet = true;
+  options.source = "F:";
+  options.language = 'i';
+  options.dest_folder = "C:\\Vendor\\Apps\\Orvik";
+  options.receipt_file = "C:\\orvik-receipt.txt";
   EXPECT_EQ(kExitSuccess, RunUnattended(options, host_));
-  EXPECT_TRUE(host_.drive_c.Exists("Programme/orvik.dll"));
-  EXPECT_TRUE(host_.shell.saved.empty());
-  EXPECT_EQ("", host_.output);
+  EXPECT_EQ((std::vector<std::string>{"C:\\Vendor restricted", "C:\\Vendor\\Apps restricted",
+                                      "C:\\Vendor\\Apps\\Orvik restricted"}),
+            host_.created);
+  EXPECT_EQ("[Orvik]\nProductVersion=8.0\nLanguage=i\nDestination=C:\\Vendor\\Apps\\Orvik\n"
+            "Source=F:\nFiles=7\nInstalledUtc=2026-12-08T14:03:11Z\n",
+            host_.drive_c.ReadFile("orvik-receipt.txt"));
+
+  host_.created.clear();
+  host_.account = Account::kUser;
+  options.dest_folder = "C:\\Other\\Orvik";
+  EXPECT_EQ(kExitSuccess, RunUnattended(options, host_));
+  EXPECT_EQ((std::vector<std::string>{"C:\\Other", "C:\\Other\\Orvik"}), host_.created);
 }
 
-TEST_F(Unattended, FailuresHaveTheirOwnExitStatus) {
+TEST_F(Unattended, FailuresHaveTheirOwnExitStatusAndWriteNoReceipt) {
   UnattendedOptions options;
-  options.dest_folder = "c:\\missing\\orvik8";
+  options.receipt_file = "C:\\receipt.txt";
+  options.dest_folder = "q:\\orvik8";
+  options.log_file = "c:\\install.log";
   EXPECT_EQ(kExitDestFolder, RunUnattended(options, host_));
   EXPECT_TRUE(host_.shell.saved.empty()) << "no shortcut after a failure";
+  const std::string log = host_.drive_c.ReadFile("install.log");
+  EXPECT_NE(std::string::npos, log.find("Step failed: create folder 'q:\\orvik8'\n"));
+  EXPECT_NE(std::string::npos,
+            log.find("Step failed: create the destination folder 'q:\\orvik8'\n"))
+      << "the engine's own step";
+
+  options.dest_folder.reset();
+  options.source = "C:\\tools";
+  EXPECT_EQ(kExitSourceAbsent, RunUnattended(options, host_));
+  EXPECT_NE(std::string::npos, host_.errors.find("not found in C:\\tools ("));
 
   host_.drives.cd_roms.clear();
-  EXPECT_EQ(kExitCdNotFound, RunUnattended(UnattendedOptions{}, host_));
-  EXPECT_NE(std::string::npos, host_.errors.find("not found"));
+  options.source.reset();
+  EXPECT_EQ(kExitSourceAbsent, RunUnattended(options, host_));
 
-  UnattendedOptions bad_log;
-  bad_log.source_drive = 'F';
-  bad_log.log_file = "q:\\no-such-drive.log";
-  EXPECT_EQ(kExitUsage, RunUnattended(bad_log, host_));
+  options.log_file = "q:\\no-such-drive.log";
+  EXPECT_EQ(kExitLog, RunUnattended(options, host_));
+
+  host_.lock_free = false;
+  options.log_file = "c:\\second.log";
+  EXPECT_EQ(kExitAlreadyRunning, RunUnattended(options, host_));
+  EXPECT_FALSE(host_.drive_c.Exists("second.log")) << "nothing written";
   EXPECT_FALSE(host_.drive_c.Exists("orvik8"));
+  EXPECT_FALSE(host_.drive_c.Exists("receipt.txt"));
+}
 
-  EXPECT_EQ(kExitCopyList, ExitStatusForInstallResult(-2));
-  EXPECT_EQ(kExitWrite, ExitStatusForInstallResult(-5));
+TEST_F(Unattended, CopyListMissingOrDamagedAndLinkedDestination) {
+  const std::string package = StagePackage();
+  for (char language : {'e', 'd', 'f', 'i'})
+    std::filesystem::remove(package + "/install/" + language + "opylist.dat");
+  UnattendedOptions options;
+  options.source = "C:\\pkg\\Orvik 8";
+  EXPECT_EQ(kExitCopyListMissing, RunUnattended(options, host_));
+  host_.drive_c.WriteFile("pkg/Orvik 8/install/copylist.dat", "no header\r\n");
+  EXPECT_EQ(kExitCopyListDamaged, RunUnattended(options, host_));
+
+  host_.drive_c.MakeFolder("elsewhere");
+  std::filesystem::create_directory_symlink(host_.drive_c.path() + "/elsewhere",
+                                            host_.drive_c.path() + "/linked");
+  options.source = "F:";
+  options.dest_folder = "C:\\linked";
+  host_.account = Account::kAdministrator;
+  EXPECT_EQ(kExitLinkedDest, RunUnattended(options, host_));
+  EXPECT_TRUE(std::filesystem::is_empty(host_.drive_c.path() + "/elsewhere"));
+  EXPECT_NE(std::string::npos, host_.errors.find("symbolic link or junction"));
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+// What orvik-install does differently when it runs elevated, as deployment
+// systems run it: folders it creates get the access list of Program Files,
+// and a destination that is a link is not installed through.
+#pragma once
+
+#include <string>
+
+#include "app/unattended.h"
+
+namespace orvik {
+
+// SYSTEM (S-1-5-18), a member of the Administrators group with the group
+// enabled (elevated), or neither.
+Account CurrentAccount();
+
+FolderState FolderStateOf(const std::string& path);
+
+// Creates one folder; `restricted` gives it Administrators and SYSTEM full
+// control and Users read and execute, nothing inherited from the parent,
+// set at creation so there is no moment with a wider list.
+bool CreateInstallFolder(const std::string& path, bool restricted);
+
+// Writes `content` to a new file beside `path` and moves it over `path`.
+bool ReplaceFileWith(const std::string& path, const std::string& content);
+
+}  // namespace orvik
