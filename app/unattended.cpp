@@ -35,15 +35,15 @@ const ExitCodeRow kExitCodeTable[] = {
 };
 const std::size_t kExitCodeCount = sizeof kExitCodeTable / sizeof kExitCodeTable[0];
 
-int ExitStatusForInstallResult(int result) {
+int ExitStatusForInstallResult(InstallResult result) {
   switch (result) {
-    case kResultOk: return kExitSuccess;
-    case kInstallDestFolderFailed: return kExitDestFolder;
-    case kInstallCopyListFailed: return kExitCopyListMissing;
-    case kInstallSourceFileFailed: return kExitSourceFile;
-    case kInstallDestFileFailed: return kExitDestFile;
-    case kInstallWriteFailed: return kExitWrite;
-    case kInstallOutOfMemory: return kExitOutOfMemory;
+    case InstallResult::kOk: return kExitSuccess;
+    case InstallResult::kDestFolderFailed: return kExitDestFolder;
+    case InstallResult::kCopyListFailed: return kExitCopyListMissing;
+    case InstallResult::kSourceFileFailed: return kExitSourceFile;
+    case InstallResult::kDestFileFailed: return kExitDestFile;
+    case InstallResult::kWriteFailed: return kExitWrite;
+    case InstallResult::kOutOfMemory: return kExitOutOfMemory;
   }
   return kExitUnknownResult;
 }
@@ -484,7 +484,7 @@ int RunUnattended(const UnattendedOptions& options, UnattendedHost& host) {
 
   std::string message;
   InstallProblems problems;
-  const int result = RunInstallation(services, request, message, &problems);
+  const InstallResult result = RunInstallation(services, request, message, &problems);
   if (!problems.copy.step.empty())
     LogStepFailed(problems.copy.step.c_str(), problems.copy.path);
   if (!problems.shortcut_not_made.empty())
@@ -493,9 +493,9 @@ int RunUnattended(const UnattendedOptions& options, UnattendedHost& host) {
   CopyList list;
   const ListState list_state =
       ReadInstalledCopyList(services.files, request.source, request.language, list);
-  if (result == kInstallCopyListFailed && list_state == ListState::kDamaged)
+  if (result == InstallResult::kCopyListFailed && list_state == ListState::kDamaged)
     return kExitCopyListDamaged;
-  if (result != kResultOk) return ExitStatusForInstallResult(result);
+  if (result != InstallResult::kOk) return ExitStatusForInstallResult(result);
 
   // Last: a receipt on disk says that everything before it succeeded.
   if (receipt_file &&

@@ -42,7 +42,7 @@ extern const std::size_t kExitCodeCount;
 
 // The engine's result as an exit status; a damaged copy list is told apart
 // from a missing one by the caller.
-int ExitStatusForInstallResult(int result);
+int ExitStatusForInstallResult(InstallResult result);
 
 enum class ShortcutChoice { kUser, kAllUsers, kNone };
 

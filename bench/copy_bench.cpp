@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   std::string message;
   const int result = orvik::CopyInstallFiles(
       files, 0, 'D', 'e', std::string("C:\\") + argv[3], message);
-  if (result != orvik::kResultOk) {
+  if (result != orvik::InstallResult::kOk) {
     std::fprintf(stderr, "%s\n%s", orvik::InstallResultName(result),
                  message.c_str());
     return 1;

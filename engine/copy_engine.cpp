@@ -133,37 +133,37 @@ class CopyRun {
         message_(message),
         failure_(failure) {}
 
-  int Run() {
+  InstallResult Run() {
     message_.clear();
     if (!ObtainWorkBuffer()) {
       Note(kStepAllocate, "");
       message_ = OutOfMemoryText();
-      return kInstallOutOfMemory;
+      return InstallResult::kOutOfMemory;
     }
     // Only a missing parent stops the run: a folder that already exists,
     // or cannot be made for another reason, is tried as it is.
     if (files_.CreateFolder(dest_dir_) == CreateFolderResult::kNoSuchPath)
-      return Fail(kInstallDestFolderFailed, kDestFolderFailedLines,
+      return Fail(InstallResult::kDestFolderFailed, kDestFolderFailedLines,
                   kStepCreateFolder, dest_dir_);
     // A folder that is a link would send the copies and the deletions
     // into wherever it points.
     if (files_.IsLink(dest_dir_))
-      return Fail(kInstallDestFolderFailed, kDestFolderFailedLines,
+      return Fail(InstallResult::kDestFolderFailed, kDestFolderFailedLines,
                   kStepLinkedFolder, dest_dir_);
     if (language_ != 0) g_szCopyListName[0] = language_;
 
     CopyList list;
-    const int read = ReadCopyList(list);
-    if (read != kResultOk) return read;
-    const int named = CheckDestinationNames(list);
-    if (named != kResultOk) return named;
+    const InstallResult read = ReadCopyList(list);
+    if (read != InstallResult::kOk) return read;
+    const InstallResult named = CheckDestinationNames(list);
+    if (named != InstallResult::kOk) return named;
     for (std::size_t position = 0; position < list.entries.size(); ++position) {
-      const int result = HandleEntry(list.entries[position], position);
-      if (result != kResultOk) return result;
+      const InstallResult result = HandleEntry(list.entries[position], position);
+      if (result != InstallResult::kOk) return result;
     }
     RemoveStaleDataAndMakeDestinationCurrent();
     LoadMessage(kSuccessLines);
-    return kResultOk;
+    return InstallResult::kOk;
   }
 
  private:
@@ -190,17 +190,17 @@ class CopyRun {
     failure_.path = path;
   }
 
-  int Fail(int result, MessageLines lines, const char* step,
+  InstallResult Fail(InstallResult result, MessageLines lines, const char* step,
            const std::string& path) {
     Note(step, path);
     LoadMessage(lines);
     return result;
   }
 
-  int FailWrite(const std::string& dest_path) {
+  InstallResult FailWrite(const std::string& dest_path) {
     Note(kStepWrite, dest_path);
     message_ = WriteFailureText(dest_path);
-    return kInstallWriteFailed;
+    return InstallResult::kWriteFailed;
   }
 
   std::string CopyListPath(const std::string& name) const {
@@ -227,81 +227,81 @@ class CopyRun {
 
   // The whole list is read before any file is touched, so a damaged list
   // stops the run before it copies anything.
-  int ReadCopyList(CopyList& list) {
+  InstallResult ReadCopyList(CopyList& list) {
     auto file = OpenCopyList();
     if (!file)
-      return Fail(kInstallCopyListFailed, kCopyListFailedLines,
+      return Fail(InstallResult::kCopyListFailed, kCopyListFailedLines,
                   kStepOpenCopyList, g_szCopyListName);
     const CopyListStatus status = ParseCopyList(*file, list);
     file->Close();
     if (status != CopyListStatus::kOk)
-      return Fail(kInstallCopyListFailed, kCopyListFailedLines,
+      return Fail(InstallResult::kCopyListFailed, kCopyListFailedLines,
                   kStepReadCopyList, g_szCopyListName);
-    return kResultOk;
+    return InstallResult::kOk;
   }
 
   // A name that would land outside the folder, or on something other than
   // a plain file, is a destination that cannot be created; found before
   // anything is written, wherever it stands in the list.
-  int CheckDestinationNames(const CopyList& list) {
+  InstallResult CheckDestinationNames(const CopyList& list) {
     for (std::size_t position = 0; position < list.entries.size(); ++position) {
       const std::string& name = list.entries[position].name;
       if (!IsCheckOnlyPosition(position) && !DestinationName(name))
-        return Fail(kInstallDestFileFailed, kFileFailedLines,
+        return Fail(InstallResult::kDestFileFailed, kFileFailedLines,
                     kStepDestinationName, name);
     }
-    return kResultOk;
+    return InstallResult::kOk;
   }
 
-  int HandleEntry(const CopyListEntry& entry, std::size_t position) {
+  InstallResult HandleEntry(const CopyListEntry& entry, std::size_t position) {
     const std::string source_path =
         SourcePath(entry.name, copy_list_drive_, source_drive_);
     auto source = files_.OpenForReading(source_path);
     if (!source)
-      return Fail(kInstallSourceFileFailed, kFileFailedLines, kStepOpenSource,
+      return Fail(InstallResult::kSourceFileFailed, kFileFailedLines, kStepOpenSource,
                   source_path);
     if (IsCheckOnlyPosition(position)) {
       source->Close();
-      return kResultOk;
+      return InstallResult::kOk;
     }
 
     const auto dest_name = DestinationName(entry.name);
     if (!dest_name)
-      return Fail(kInstallDestFileFailed, kFileFailedLines,
+      return Fail(InstallResult::kDestFileFailed, kFileFailedLines,
                   kStepDestinationName, entry.name);
     const std::string dest_path = dest_dir_ + *dest_name;
     // Locked or unreadable, it is still there to keep.
     if (entry.keep_existing && files_.Exists(dest_path)) {
       source->Close();
-      return kResultOk;
+      return InstallResult::kOk;
     }
     // Copying a file onto itself would replace the CD's own file.
     if (files_.SameFile(source_path, dest_path))
-      return Fail(kInstallDestFileFailed, kFileFailedLines, kStepOwnSource,
+      return Fail(InstallResult::kDestFileFailed, kFileFailedLines, kStepOwnSource,
                   dest_path);
-    const int result = InstallFile(*source, source_path, dest_path,
+    const InstallResult result = InstallFile(*source, source_path, dest_path,
                                    SettingsFileNamed(*dest_name));
-    if (result == kResultOk) source->Close();
+    if (result == InstallResult::kOk) source->Close();
     return result;
   }
 
-  int InstallFile(File& source, const std::string& source_path,
+  InstallResult InstallFile(File& source, const std::string& source_path,
                   const std::string& dest_path, SettingsFile settings) {
     TemporaryFile temporary(files_);
     if (!temporary.Create(dest_dir_))
-      return Fail(kInstallDestFileFailed, kFileFailedLines,
+      return Fail(InstallResult::kDestFileFailed, kFileFailedLines,
                   kStepCreateTemporary, dest_path);
-    const int copied =
+    const InstallResult copied =
         CopyFileContent(source, temporary.file(), source_path, dest_path,
                         settings);
-    if (copied != kResultOk) return copied;
+    if (copied != InstallResult::kOk) return copied;
     if (!temporary.MoveTo(dest_path))
-      return Fail(kInstallDestFileFailed, kFileFailedLines, kStepMove,
+      return Fail(InstallResult::kDestFileFailed, kFileFailedLines, kStepMove,
                   dest_path);
-    return kResultOk;
+    return InstallResult::kOk;
   }
 
-  int CopyFileContent(File& source, File& dest, const std::string& source_path,
+  InstallResult CopyFileContent(File& source, File& dest, const std::string& source_path,
                       const std::string& dest_path, SettingsFile settings) {
     LanguageLinePatcher patcher(settings != SettingsFile::kNone ? language_
                                                                 : '\0');
@@ -312,7 +312,7 @@ class CopyRun {
       if (got == 0) break;
       // A damaged CD must not pass for the end of the file.
       if (got < 0 || static_cast<std::uint64_t>(got) > chunk_)
-        return Fail(kInstallSourceFileFailed, kFileFailedLines,
+        return Fail(InstallResult::kSourceFileFailed, kFileFailedLines,
                     kStepReadSource, source_path);
       const auto size = static_cast<std::size_t>(got);
       patcher.Patch(buffer, size);
@@ -324,7 +324,7 @@ class CopyRun {
       return FailWrite(dest_path);
     // Close flushes: data that never reached the disk is a failed write.
     if (!dest.Close()) return FailWrite(dest_path);
-    return kResultOk;
+    return InstallResult::kOk;
   }
 
   char CdDriveLetter() {
@@ -369,7 +369,7 @@ class CopyRun {
 
 }  // namespace
 
-int CopyInstallFiles(FileSystem& files, char cCopyListDrive,
+InstallResult CopyInstallFiles(FileSystem& files, char cCopyListDrive,
                      const CdSource& source, char cLanguage,
                      const std::string& lpszDestDir, std::string& message,
                      CopyFailure* failure) {
@@ -387,11 +387,11 @@ int CopyInstallFiles(FileSystem& files, char cCopyListDrive,
     record.step = kStepAllocate;
     record.path.clear();
     message = OutOfMemoryText();
-    return kInstallOutOfMemory;
+    return InstallResult::kOutOfMemory;
   }
 }
 
-int CopyInstallFiles(FileSystem& files, char cCopyListDrive, char cSourceDrive,
+InstallResult CopyInstallFiles(FileSystem& files, char cCopyListDrive, char cSourceDrive,
                      char cLanguage, const std::string& lpszDestDir,
                      std::string& message, CopyFailure* failure) {
   return CopyInstallFiles(files, cCopyListDrive, CdDrive(cSourceDrive),

@@ -70,11 +70,11 @@ void RemoveFirstMarker(std::string& text) {
 
 }  // namespace
 
-int LoadInstallMessage(FileSystem& files, const CdSource& source, char language,
+MessageResult LoadInstallMessage(FileSystem& files, const CdSource& source, char language,
                        unsigned skip, unsigned count, std::string& message) {
   auto file = OpenMessageFile(files, source, language);
   message.clear();
-  if (!file) return kMessageFileNotFound;
+  if (!file) return MessageResult::kNotFound;
 
   // A read error counts as the end of the file: later reads add nothing.
   LineReader reader(*file);
@@ -85,10 +85,10 @@ int LoadInstallMessage(FileSystem& files, const CdSource& source, char language,
     RemoveFirstMarker(message);
   }
   file->Close();
-  return kResultOk;
+  return MessageResult::kFound;
 }
 
-int LoadInstallMessage(FileSystem& files, char drive, char language,
+MessageResult LoadInstallMessage(FileSystem& files, char drive, char language,
                        unsigned skip, unsigned count, std::string& message) {
   return LoadInstallMessage(files, CdDrive(drive), language, skip, count,
                             message);

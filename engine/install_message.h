@@ -6,6 +6,7 @@
 
 #include "engine/cd_source.h"
 #include "engine/file_system.h"
+#include "engine/result_codes.h"
 
 namespace orvik {
 
@@ -19,13 +20,13 @@ constexpr std::size_t kMessageLineBytes = 199;
 // Finds the language's message file (current folder, then the drive's
 // \install\ folder, then the legacy \install\install.dat), skips `skip`
 // lines and returns the next `count` lines in `message`, each backslash-n
-// marker removed. kResultOk when a file was opened (whatever it held),
-// kMessageFileNotFound with an empty `message` otherwise.
+// marker removed. MessageResult::kFound when a file was opened (whatever it held),
+// MessageResult::kNotFound with an empty `message` otherwise.
 // Without a source (an empty root) the two files of the CD have empty names
 // and cannot open.
-int LoadInstallMessage(FileSystem& files, const CdSource& source, char language,
+MessageResult LoadInstallMessage(FileSystem& files, const CdSource& source, char language,
                        unsigned skip, unsigned count, std::string& message);
-int LoadInstallMessage(FileSystem& files, char drive, char language,
+MessageResult LoadInstallMessage(FileSystem& files, char drive, char language,
                        unsigned skip, unsigned count, std::string& message);
 
 }  // namespace orvik

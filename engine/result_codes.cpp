@@ -2,17 +2,17 @@
 
 namespace orvik {
 
-const char* InstallResultName(int result) {
+const char* InstallResultName(InstallResult result) {
   switch (result) {
-    case kResultOk: return "kResultOk";
-    case kInstallDestFolderFailed: return "kInstallDestFolderFailed";
-    case kInstallCopyListFailed: return "kInstallCopyListFailed";
-    case kInstallSourceFileFailed: return "kInstallSourceFileFailed";
-    case kInstallDestFileFailed: return "kInstallDestFileFailed";
-    case kInstallWriteFailed: return "kInstallWriteFailed";
-    case kInstallOutOfMemory: return "kInstallOutOfMemory";
-    default: return "unknown result";
+    case InstallResult::kOk: return "kOk";
+    case InstallResult::kDestFolderFailed: return "kDestFolderFailed";
+    case InstallResult::kCopyListFailed: return "kCopyListFailed";
+    case InstallResult::kSourceFileFailed: return "kSourceFileFailed";
+    case InstallResult::kDestFileFailed: return "kDestFileFailed";
+    case InstallResult::kWriteFailed: return "kWriteFailed";
+    case InstallResult::kOutOfMemory: return "kOutOfMemory";
   }
+  return "an unknown result";  // only a cast can make one
 }
 
 }  // namespace orvik

@@ -1,23 +1,32 @@
-// Result codes of the installation engine. 0 is success; each failure has
-// its own negative code so that callers (and tests) can tell them apart.
+// Result codes of the installation engine. Each operation has a result
+// type of its own, so that a message-file result can never pass for a copy
+// result; their values are the ones the debug log prints.
 #pragma once
 
 namespace orvik {
 
-constexpr int kResultOk = 0;
-
 // LoadInstallMessage
-constexpr int kMessageFileNotFound = -1;
+enum class MessageResult {
+  kFound = 0,
+  kNotFound = -1,
+};
 
 // CopyInstallFiles
-constexpr int kInstallDestFolderFailed = -1;
-constexpr int kInstallCopyListFailed = -2;
-constexpr int kInstallSourceFileFailed = -3;
-constexpr int kInstallDestFileFailed = -4;
-constexpr int kInstallWriteFailed = -5;
-constexpr int kInstallOutOfMemory = -6;
+enum class InstallResult {
+  kOk = 0,
+  kDestFolderFailed = -1,
+  kCopyListFailed = -2,
+  kSourceFileFailed = -3,
+  kDestFileFailed = -4,
+  kWriteFailed = -5,
+  kOutOfMemory = -6,
+};
 
-// The code's name for messages and test output, "kResultOk" for 0.
-const char* InstallResultName(int result);
+// The number the log's "rval" record and the callers of earlier releases
+// know the result by.
+constexpr int ResultCode(InstallResult result) { return static_cast<int>(result); }
+
+// The result's name for messages and test output, "kOk" for success.
+const char* InstallResultName(InstallResult result);
 
 }  // namespace orvik

@@ -34,7 +34,7 @@ bool CreateDesktopShortcut(Shell& shell, const std::string& dest_folder,
 bool LoadIntroduction(FileSystem& files, const CdSource& source, char language,
                       std::string& message) {
   return LoadInstallMessage(files, source, language, kIntroductionFirstLine,
-                            kIntroductionLines, message) == kResultOk;
+                            kIntroductionLines, message) == MessageResult::kFound;
 }
 
 std::string DefaultDestFolder() {
@@ -56,15 +56,15 @@ bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,
   return false;
 }
 
-int RunInstallation(InstallServices services, const InstallRequest& request,
+InstallResult RunInstallation(InstallServices services, const InstallRequest& request,
                     std::string& message, InstallProblems* problems) {
   InstallProblems ignored;
   InstallProblems& found = problems != nullptr ? *problems : ignored;
-  const int result =
+  const InstallResult result =
       CopyInstallFiles(services.files, kNoCopyListDrive, request.source,
                        request.language, request.dest_folder, message, &found.copy);
-  WriteDebugLog("rval = %d\n%s\n", result, message.c_str());
-  if (result != kResultOk || !request.shortcut) return result;
+  WriteDebugLog("rval = %d\n%s\n", ResultCode(result), message.c_str());
+  if (result != InstallResult::kOk || !request.shortcut) return result;
   std::string link_path;
   if (!CreateDesktopShortcut(services.shell, request.dest_folder,
                              *request.shortcut, link_path))

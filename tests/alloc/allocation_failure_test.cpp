@@ -161,7 +161,7 @@ TEST_F(AllocationFailure, EveryAllocationOfAnInstallationFailsInTurn) {
     files.MapDrive('D', cd_.path());
     files.SetCurrentDrive('C');
     std::string message;
-    int result;
+    InstallResult result;
     {
       Armed armed(nth, 0);
       result = CopyInstallFiles(files, 0, 'D', 'e', "C:\\orvik8", message);
@@ -169,10 +169,10 @@ TEST_F(AllocationFailure, EveryAllocationOfAnInstallationFailsInTurn) {
     }
     // A request the engine may refuse (the work buffer, which it then
     // halves) or one the program cannot go on without.
-    if (result == kResultOk) {
+    if (result == InstallResult::kOk) {
       EXPECT_EQ(success_, message);
     } else {
-      EXPECT_STREQ("kInstallOutOfMemory", InstallResultName(result));
+      EXPECT_EQ(InstallResult::kOutOfMemory, result);
       EXPECT_EQ(kOutOfMemoryText, message);
     }
     EXPECT_EQ("the user's", drive_c.ReadFile("keep.txt"));
@@ -189,12 +189,12 @@ TEST_F(AllocationFailure, CopyListWithoutEndRunsOutOfMemoryWithoutEndingTheProgr
   files.MapDrive('D', cd_.path());
   files.SetCurrentDrive('C');
   std::string message;
-  int result;
+  InstallResult result;
   {
     Armed armed(0, 64u << 20);
     result = CopyInstallFiles(files, 0, 'D', 'e', "C:\\orvik8", message);
   }
-  EXPECT_STREQ("kInstallOutOfMemory", InstallResultName(result));
+  EXPECT_EQ(InstallResult::kOutOfMemory, result);
   EXPECT_EQ(kOutOfMemoryText, message);
   EXPECT_TRUE(fs::is_empty(drive_c.path() + "/orvik8")) << "copied from a list never read whole";
 }

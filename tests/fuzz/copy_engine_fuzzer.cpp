@@ -325,7 +325,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sources.emplace("factory.mar", ReadHost(world.d / "prog" / "factory.mar"));
 
   std::string message = "left over";
-  const int result =
+  const InstallResult result =
       CopyInstallFiles(files, 0, input.source, input.language, input.dest_text, message);
 
   // Nothing outside the destination, and no file of the CD.
@@ -342,11 +342,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return ExpectedLines(world, current, input.source, input.language, skip, count);
   };
   switch (result) {
-    case kResultOk: FUZZ_CHECK(message == lines(13, 1)); break;
-    case kInstallCopyListFailed: FUZZ_CHECK(message == lines(6, 2)); break;
-    case kInstallSourceFileFailed:
-    case kInstallDestFileFailed: FUZZ_CHECK(message == lines(9, 3)); break;
-    case kInstallWriteFailed: {
+    case InstallResult::kOk: FUZZ_CHECK(message == lines(13, 1)); break;
+    case InstallResult::kCopyListFailed: FUZZ_CHECK(message == lines(6, 2)); break;
+    case InstallResult::kSourceFileFailed:
+    case InstallResult::kDestFileFailed: FUZZ_CHECK(message == lines(9, 3)); break;
+    case InstallResult::kWriteFailed: {
       const std::string head = "INSTALL FAILURE: Couldn't copy " + input.dest_text;
       FUZZ_CHECK(message.rfind(head, 0) == 0);
       FUZZ_CHECK(message.size() > head.size() + SupportLines().size());
@@ -360,15 +360,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::fprintf(stderr, "result %d\n", result);
       FUZZ_CHECK(false);
   }
-  if (result != kResultOk) FUZZ_CHECK(files.CurrentFolder().size() == 3);
+  if (result != InstallResult::kOk) FUZZ_CHECK(files.CurrentFolder().size() == 3);
 
   const char cd_letter = input.source != 0 ? input.source : input.current;
   CheckDestination(input, dest, cd_letter, sources, cd_before);
 
   // The copy list decides between -2 and the rest.
   const auto entries = fuzz::ParseCopyListModel(input.list);
-  FUZZ_CHECK((result == kInstallCopyListFailed) == (!list_reachable || !entries));
-  if (result == kResultOk) {
+  FUZZ_CHECK((result == InstallResult::kCopyListFailed) == (!list_reachable || !entries));
+  if (result == InstallResult::kOk) {
     // Every file the list names is on the CD, also the checked ones: the
     // copy has not changed which of them exist.
     PosixFileSystem fresh;

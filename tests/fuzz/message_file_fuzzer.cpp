@@ -108,13 +108,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   OneFileSystem files(name, bytes, most, failing_read);
   g_nProductVersion = 8;
   std::string message = "left over";
-  const int result = LoadInstallMessage(files, drive, 'e', skip, count, message);
+  const MessageResult result = LoadInstallMessage(files, drive, 'e', skip, count, message);
 
-  FUZZ_CHECK(result == kResultOk || result == kMessageFileNotFound);
-  FUZZ_CHECK((result == kResultOk) == reachable);
+  FUZZ_CHECK(result == MessageResult::kFound || result == MessageResult::kNotFound);
+  FUZZ_CHECK((result == MessageResult::kFound) == reachable);
   FUZZ_CHECK(files.opened_ == (reachable ? 1 : 0));
   FUZZ_CHECK(g_nProductVersion == (reachable && candidate == 3 ? 7 : 8));
-  if (result != kResultOk) {
+  if (result != MessageResult::kFound) {
     FUZZ_CHECK(message.empty());
     return 0;
   }

@@ -108,12 +108,12 @@ class CopyEngine : public ::testing::Test {
     WriteCopyList('e', entries);
   }
 
-  int Install(FileSystem& files, char copy_list_drive, char source_drive,
+  InstallResult Install(FileSystem& files, char copy_list_drive, char source_drive,
               char language, const std::string& dest) {
     return CopyInstallFiles(files, copy_list_drive, source_drive, language,
                             dest, message_);
   }
-  int Install(char source_drive, char language, const std::string& dest) {
+  InstallResult Install(char source_drive, char language, const std::string& dest) {
     return Install(files_, 0, source_drive, language, dest);
   }
 
@@ -140,7 +140,7 @@ class CopyEngine : public ::testing::Test {
 TEST_F(CopyEngine, WorkedExampleEndToEnd) {
   WriteCopyList('d', kExampleEntries);
   FaultyFileSystem watched(files_);
-  EXPECT_RESULT(kResultOk, Install(watched, 0, 'D', 'd', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install(watched, 0, 'D', 'd', "C:\\orvik8"));
   EXPECT_EQ(Lines(13, 1, 'd'), message_);
   EXPECT_STREQ("dopylist.dat", g_szCopyListName);
 
@@ -171,7 +171,7 @@ TEST_F(CopyEngine, ExistingDestinationOverwrittenExceptKeepExistingEntries) {
   disk_.WriteFile("orvik8/astdata.ast", "stale");
   disk_.WriteFile("orvik8/ASTDATA.LIM", "stale");
   disk_.WriteFile("orvik8/notes.txt", "kept");
-  EXPECT_RESULT(kResultOk, Install('D', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install('D', 'e', "C:\\orvik8"));
   EXPECT_EQ(BinaryContent(100000), disk_.ReadFile("orvik8/main.exe"));
   EXPECT_EQ("the user's settings", disk_.ReadFile("orvik8/factory.mar"));
   EXPECT_FALSE(disk_.Exists("orvik8/astdata.ast"));
@@ -184,7 +184,7 @@ TEST_F(CopyEngine, KeepExistingStartupGetsNeitherPatchNorDriveLine) {
   entries[5] = "$\\prog\\startup.mar";
   WriteCopyList('f', entries);
   disk_.WriteFile("orvik8/startup.mar", "51 language i\n");
-  EXPECT_RESULT(kResultOk, Install('D', 'f', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install('D', 'f', "C:\\orvik8"));
   EXPECT_EQ("51 language i\n", disk_.ReadFile("orvik8/startup.mar"));
   EXPECT_EQ(WithLanguage(kFactory, 'f'), disk_.ReadFile("orvik8/factory.mar"));
 }
@@ -192,7 +192,7 @@ TEST_F(CopyEngine, KeepExistingStartupGetsNeitherPatchNorDriveLine) {
 TEST_F(CopyEngine, MissingParentFolderGivesMinusOneAndNothingElse) {
   WriteCopyList('d', kExampleEntries);
   for (const char* dest : {"C:\\a\\b", "Q:\\orvik8", "\\\\server\\share\\x"}) {
-    EXPECT_RESULT(kInstallDestFolderFailed, Install('D', 'd', dest)) << dest;
+    EXPECT_RESULT(InstallResult::kDestFolderFailed, Install('D', 'd', dest)) << dest;
     EXPECT_EQ(Lines(4, 2, 'd'), message_);
   }
   EXPECT_STREQ("eopylist.dat", g_szCopyListName) << "set only after step 3";
@@ -203,14 +203,14 @@ TEST_F(CopyEngine, MissingParentFolderGivesMinusOneAndNothingElse) {
 TEST_F(CopyEngine, OtherFolderFailuresAreIgnored) {
   WriteCopyList('e', kExampleEntries);
   disk_.WriteFile("orvik8", "a file where the folder should be");
-  EXPECT_RESULT(kInstallDestFileFailed, Install('D', 'e', "C:\\orvik8"))
+  EXPECT_RESULT(InstallResult::kDestFileFailed, Install('D', 'e', "C:\\orvik8"))
       << "the run goes on until the first file cannot be created";
   EXPECT_EQ(Lines(9, 3), message_);
 }
 
 TEST_F(CopyEngine, CopyListFallbacksChangeThePathOnly) {
   FaultyFileSystem watched(files_);
-  EXPECT_RESULT(kInstallCopyListFailed, Install(watched, 0, 'D', 'd', "C:\\o"));
+  EXPECT_RESULT(InstallResult::kCopyListFailed, Install(watched, 0, 'D', 'd', "C:\\o"));
   EXPECT_EQ(Lines(6, 2, 'd'), message_);
   const std::vector<std::string> german = {"D:\\install\\dopylist.dat",
                                            "D:\\install\\eopylist.dat",
@@ -220,24 +220,24 @@ TEST_F(CopyEngine, CopyListFallbacksChangeThePathOnly) {
   EXPECT_STREQ("dopylist.dat", g_szCopyListName);
 
   FaultyFileSystem english(files_);
-  EXPECT_RESULT(kInstallCopyListFailed, Install(english, 0, 'D', 'e', "C:\\o"));
+  EXPECT_RESULT(InstallResult::kCopyListFailed, Install(english, 0, 'D', 'e', "C:\\o"));
   opened = OpenedForReading(english);
   EXPECT_EQ("D:\\install\\eopylist.dat", opened[0]);
   EXPECT_EQ("D:\\install\\copylist.dat", opened[1]);
 
   cd_.WriteFile("install/copylist.dat", "0 0\r\n");
-  EXPECT_RESULT(kResultOk, Install('D', 'i', "C:\\o"));
+  EXPECT_RESULT(InstallResult::kOk, Install('D', 'i', "C:\\o"));
   WriteCopyList('e', {});
   cd_.WriteFile("install/copylist.dat", "junk");
-  EXPECT_RESULT(kResultOk, Install('D', 'i', "C:\\o")) << "English comes first";
+  EXPECT_RESULT(InstallResult::kOk, Install('D', 'i', "C:\\o")) << "English comes first";
   EXPECT_STREQ("iopylist.dat", g_szCopyListName);
 }
 
 TEST_F(CopyEngine, LanguageLetterKeptForALaterCallWithoutOne) {
   WriteCopyList('f', {});
-  EXPECT_RESULT(kResultOk, Install('D', 'f', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install('D', 'f', "C:\\orvik8"));
   FaultyFileSystem watched(files_);
-  EXPECT_RESULT(kResultOk, Install(watched, 0, 'D', '\0', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install(watched, 0, 'D', '\0', "C:\\orvik8"));
   EXPECT_EQ("D:\\install\\fopylist.dat", OpenedForReading(watched).front());
   EXPECT_STREQ("fopylist.dat", g_szCopyListName);
 }
@@ -247,7 +247,7 @@ TEST_F(CopyEngine, HeaderCountZeroStillFinishesTheRun) {
   disk_.WriteFile("orvik8/astdata.ast", "stale");
   disk_.WriteFile("orvik8/astdata.lim", "stale");
   cd_.WriteFile("install/eopylist.dat", "-3 0\r\n\\data\\a.dat\r\n");
-  EXPECT_RESULT(kResultOk, Install('D', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install('D', 'e', "C:\\orvik8"));
   EXPECT_EQ(Lines(13, 1), message_);
   EXPECT_EQ("C:\\orvik8", files_.CurrentFolder());
   EXPECT_EQ(0u, FilesIn(disk_.path()));
@@ -261,7 +261,7 @@ TEST_F(CopyEngine, MissingSourceAtAnyPositionGivesMinusThree) {
     const std::string kept = cd_.ReadFile(missing);
     std::filesystem::remove(cd_.path() + "/" + missing);
     disk_.WriteFile("orvik8/factory.mar", "exists, yet the CD file must too");
-    EXPECT_RESULT(kInstallSourceFileFailed, Install('D', 'i', "C:\\orvik8"));
+    EXPECT_RESULT(InstallResult::kSourceFileFailed, Install('D', 'i', "C:\\orvik8"));
     EXPECT_EQ(Lines(9, 3, 'i'), message_);
     EXPECT_EQ("C:\\", files_.CurrentFolder()) << "nothing after a failure";
     cd_.WriteFile(missing, kept);
@@ -271,7 +271,7 @@ TEST_F(CopyEngine, MissingSourceAtAnyPositionGivesMinusThree) {
 TEST_F(CopyEngine, CheckOnlyEntriesAreOpenedAndClosedNeverRead) {
   WriteCopyList('e', kExampleEntries);
   FaultyFileSystem watched(files_);
-  EXPECT_RESULT(kResultOk, Install(watched, 0, 'D', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install(watched, 0, 'D', 'e', "C:\\orvik8"));
   for (char name : {'a', 'b', 'c', 'd', 'e'}) {
     const std::string path = std::string("D:\\data\\") + name + ".dat";
     int opened = 0, closed = 0, read = 0;
@@ -295,7 +295,7 @@ TEST_F(CopyEngine, EntriesFromTheCopyListDrive) {
   entries.push_back(":\\extra\\x.dat");
   floppy.WriteFile("dopylist.dat", CopyListText(entries));
   FaultyFileSystem watched(files_);
-  EXPECT_RESULT(kResultOk, Install(watched, 'A', 'D', 'd', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install(watched, 'A', 'D', 'd', "C:\\orvik8"));
   EXPECT_EQ("A:\\dopylist.dat", OpenedForReading(watched).front());
   EXPECT_EQ("from A", disk_.ReadFile("orvik8/x.dat"));
   EXPECT_EQ(BinaryContent(100000), disk_.ReadFile("orvik8/main.exe"));
@@ -304,7 +304,7 @@ TEST_F(CopyEngine, EntriesFromTheCopyListDrive) {
   without_drive[4] = ":\\extra\\x.dat";
   WriteCopyList('e', without_drive);
   cd_.WriteFile("extra/x.dat", "on the CD, but not asked for");
-  EXPECT_RESULT(kInstallSourceFileFailed, Install('D', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kSourceFileFailed, Install('D', 'e', "C:\\orvik8"));
   EXPECT_EQ(Lines(9, 3), message_);
 }
 
@@ -312,7 +312,7 @@ TEST_F(CopyEngine, WithoutSourceDriveEverythingComesFromTheCurrentDrive) {
   WriteCopyList('e', kExampleEntries);
   files_.SetCurrentDrive('D');
   FaultyFileSystem watched(files_);
-  EXPECT_RESULT(kResultOk, Install(watched, 0, '\0', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install(watched, 0, '\0', 'e', "C:\\orvik8"));
   const auto opened = OpenedForReading(watched);
   EXPECT_EQ("\\install\\eopylist.dat", opened[0]);
   EXPECT_EQ("\\data\\a.dat", opened[1]);
@@ -324,13 +324,13 @@ TEST_F(CopyEngine, DriveLineWithoutSourceDriveIsTheCurrentDriveInUpperCase) {
   FaultyFileSystem lower(files_);
   lower.SetCurrentDriveLetter('d');
   files_.SetCurrentDrive('D');
-  EXPECT_RESULT(kResultOk, Install(lower, 0, '\0', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install(lower, 0, '\0', 'e', "C:\\orvik8"));
   EXPECT_EQ(kStartup + "18 cd drive D\n", disk_.ReadFile("orvik8/startup.mar"));
 
   FaultyFileSystem network(files_);
   network.SetCurrentDriveLetter('@');
   files_.SetCurrentDrive('D');
-  EXPECT_RESULT(kResultOk, Install(network, 0, '\0', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install(network, 0, '\0', 'e', "C:\\orvik8"));
   EXPECT_EQ(kStartup + "18 cd drive @\n", disk_.ReadFile("orvik8/startup.mar"));
 }
 
@@ -345,7 +345,7 @@ TEST_F(CopyEngine, SettingsFilesKnownByNameIgnoringCaseAnywhereOnTheCd) {
   entries[7] = "\\prog\\startup.mar.bak";
   entries.push_back("\\prog\\xstartup.mar");
   WriteCopyList('i', entries);
-  EXPECT_RESULT(kResultOk, Install('D', 'i', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install('D', 'i', "C:\\orvik8"));
   EXPECT_EQ(WithLanguage(kStartup, 'i') + "18 cd drive D\n",
             disk_.ReadFile("orvik8/Startup.Mar"));
   EXPECT_EQ(WithLanguage(kFactory, 'i'), disk_.ReadFile("orvik8/FACTORY.MAR"));
@@ -356,14 +356,14 @@ TEST_F(CopyEngine, SettingsFilesKnownByNameIgnoringCaseAnywhereOnTheCd) {
 TEST_F(CopyEngine, LanguageSearchIsCaseSensitive) {
   cd_.WriteFile("prog/factory.mar", "51 Language e\r\n51 LANGUAGE e\r\n");
   WriteListCopying("\\prog\\factory.mar");
-  EXPECT_RESULT(kResultOk, Install('D', 'f', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install('D', 'f', "C:\\orvik8"));
   EXPECT_EQ("51 Language e\r\n51 LANGUAGE e\r\n",
             disk_.ReadFile("orvik8/factory.mar"));
 }
 
 TEST_F(CopyEngine, WithoutLanguageNoPatchButTheDriveLineAsPassed) {
   WriteCopyList('e', kExampleEntries);
-  EXPECT_RESULT(kResultOk, Install('d', '\0', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install('d', '\0', "C:\\orvik8"));
   EXPECT_EQ(kStartup + "18 cd drive d\n", disk_.ReadFile("orvik8/startup.mar"));
   EXPECT_EQ(kFactory, disk_.ReadFile("orvik8/factory.mar"));
 }
@@ -372,7 +372,7 @@ TEST_F(CopyEngine, TrailingBackslashInTheDestination) {
   WriteCopyList('e', kExampleEntries);
   disk_.WriteFile("orvik8/astdata.ast", "stale");
   FaultyFileSystem watched(files_);
-  EXPECT_RESULT(kResultOk, Install(watched, 0, 'D', 'e', "C:\\orvik8\\"));
+  EXPECT_RESULT(InstallResult::kOk, Install(watched, 0, 'D', 'e', "C:\\orvik8\\"));
   EXPECT_EQ(BinaryContent(100000), disk_.ReadFile("orvik8/main.exe"));
   EXPECT_FALSE(disk_.Exists("orvik8/astdata.ast"));
   bool doubled = false;
@@ -390,18 +390,18 @@ TEST_F(CopyEngine, FilesAreCopiedByteForByte) {
   entries.push_back("\\data\\every.bin");
   entries.push_back("\\data\\empty.bin");
   WriteCopyList('e', entries);
-  EXPECT_RESULT(kResultOk, Install('D', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install('D', 'e', "C:\\orvik8"));
   EXPECT_EQ(bytes, disk_.ReadFile("orvik8/every.bin"));
   EXPECT_TRUE(disk_.Exists("orvik8/empty.bin"));
   EXPECT_EQ("", disk_.ReadFile("orvik8/empty.bin"));
 }
 
 TEST_F(CopyEngine, MessagesComeFromTheChosenLanguageOrStayEmpty) {
-  EXPECT_RESULT(kInstallCopyListFailed, Install('D', 'f', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kCopyListFailed, Install('D', 'f', "C:\\orvik8"));
   EXPECT_EQ(Lines(6, 2, 'f'), message_);
   std::filesystem::remove_all(cd_.path() + "/install");
   message_ = "stale";
-  EXPECT_RESULT(kInstallCopyListFailed, Install('D', 'f', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kCopyListFailed, Install('D', 'f', "C:\\orvik8"));
   EXPECT_EQ("", message_);
 }
 
@@ -418,7 +418,7 @@ TEST_F(CopyEngineMended, DriveLineStandsOnALineOfItsOwn) {
   };
   for (const auto& [content, expected] : cases) {
     cd_.WriteFile("prog/startup.mar", content);
-    EXPECT_RESULT(kResultOk, Install('D', 'd', "C:\\orvik8"));
+    EXPECT_RESULT(InstallResult::kOk, Install('D', 'd', "C:\\orvik8"));
     EXPECT_EQ(expected, disk_.ReadFile("orvik8/startup.mar")) << content;
   }
 }
@@ -452,7 +452,7 @@ TEST_F(CopyEngineMended, LanguagePatchDoesNotDependOnTheChunkSize) {
       cd_.WriteFile("prog/factory.mar", content);
       FaultyFileSystem faulty(files_);
       faulty.LimitAllocation(limit);
-      ASSERT_EQ(kResultOk, Install(faulty, 0, 'D', 'i', "C:\\orvik8"));
+      ASSERT_EQ(InstallResult::kOk, Install(faulty, 0, 'D', 'i', "C:\\orvik8"));
       ASSERT_EQ(ExpectedPatch(content, 'i'), disk_.ReadFile("orvik8/factory.mar"))
           << "chunk " << limit << ", content of " << content.size() << " bytes";
     }
@@ -466,7 +466,7 @@ TEST_F(CopyEngineMended, RelativeDestinationLosesTheDataFilesWhereTheFilesWent) 
     disk_.WriteFile(std::string(folder) + "astdata.lim", "stale");
   }
   ASSERT_TRUE(files_.SetCurrentFolder("C:\\work"));
-  EXPECT_RESULT(kResultOk, Install('D', 'e', "orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install('D', 'e', "orvik8"));
   EXPECT_EQ(BinaryContent(100000), disk_.ReadFile("work/orvik8/main.exe"));
   EXPECT_EQ("C:\\work\\orvik8", files_.CurrentFolder());
   EXPECT_FALSE(disk_.Exists("work/orvik8/astdata.ast"));
@@ -483,7 +483,7 @@ TEST_F(CopyEngineMended, FailedChangeOfFolderStillRemovesTheRightDataFiles) {
   ASSERT_TRUE(files_.SetCurrentFolder("C:\\work"));
   FaultyFileSystem faulty(files_);
   faulty.FailCall(Operation::kSetCurrentFolder, 1);
-  EXPECT_RESULT(kResultOk, Install(faulty, 0, 'D', 'e', "orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install(faulty, 0, 'D', 'e', "orvik8"));
   EXPECT_EQ("C:\\work", files_.CurrentFolder());
   EXPECT_FALSE(disk_.Exists("work/orvik8/astdata.ast"));
   EXPECT_FALSE(disk_.Exists("work/orvik8/astdata.lim"));
@@ -499,7 +499,7 @@ TEST_F(CopyEngineMended, BareDriveDestinationRemovesTheDataFilesFromTheRoot) {
     disk_.WriteFile(folder + "astdata.lim", "stale");
   }
   ASSERT_TRUE(files_.SetCurrentFolder("C:\\work"));
-  EXPECT_RESULT(kResultOk, Install('D', 'e', "C:"));
+  EXPECT_RESULT(InstallResult::kOk, Install('D', 'e', "C:"));
   EXPECT_EQ(BinaryContent(100000), disk_.ReadFile("main.exe"));
   EXPECT_FALSE(disk_.Exists("astdata.ast"));
   EXPECT_FALSE(disk_.Exists("astdata.lim"));
@@ -519,7 +519,7 @@ TEST_F(CopyEngineMended, LinksInTheDestinationAreReplacedNotWrittenThrough) {
                      disk_.path() + "/orvik8/startup.mar");
   fs::create_hard_link(disk_.path() + "/users/ann/notes.txt",
                        disk_.path() + "/orvik8/main.exe");
-  EXPECT_RESULT(kResultOk, Install('D', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install('D', 'e', "C:\\orvik8"));
   EXPECT_EQ("the system's file", disk_.ReadFile("windows/system.ini"));
   EXPECT_EQ("Ann's notes", disk_.ReadFile("users/ann/notes.txt"));
   EXPECT_FALSE(fs::is_symlink(disk_.path() + "/orvik8/startup.mar"));
@@ -535,7 +535,7 @@ TEST_F(CopyEngineMended, LinkedDestinationFolderIsRefusedBeforeAnythingIsWritten
                                             disk_.path() + "/orvik8");
   for (const char* dest : {"C:\\orvik8", "C:\\orvik8\\"}) {
     SCOPED_TRACE(dest);
-    EXPECT_RESULT(kInstallDestFolderFailed, Install('D', 'e', dest));
+    EXPECT_RESULT(InstallResult::kDestFolderFailed, Install('D', 'e', dest));
     EXPECT_EQ(Lines(4, 2), message_);
     EXPECT_EQ(1u, FilesIn(disk_.path() + "/elsewhere"));
     EXPECT_EQ("C:\\", files_.CurrentFolder());
@@ -545,7 +545,7 @@ TEST_F(CopyEngineMended, LinkedDestinationFolderIsRefusedBeforeAnythingIsWritten
 // The CD's own folder typed as the destination, on a writable disk.
 TEST_F(CopyEngineMended, DestinationThatIsItsOwnSourceStopsBeforeWriting) {
   WriteCopyList('e', kExampleEntries);
-  EXPECT_RESULT(kInstallDestFileFailed, Install('D', 'e', "D:\\prog"));
+  EXPECT_RESULT(InstallResult::kDestFileFailed, Install('D', 'e', "D:\\prog"));
   EXPECT_EQ(Lines(9, 3), message_);
   EXPECT_EQ(BinaryContent(100000), cd_.ReadFile("prog/main.exe"));
   EXPECT_EQ(kStartup, cd_.ReadFile("prog/startup.mar"));
@@ -568,7 +568,7 @@ TEST_F(CopyEngineMended, KeepExistingDestinationThatCannotBeReadIsKept) {
   files.SetCurrentDrive('C');
   WriteCopyList('e', kExampleEntries);
   disk_.WriteFile("orvik8/factory.mar", "the user's settings");
-  EXPECT_RESULT(kResultOk, Install(files, 0, 'D', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install(files, 0, 'D', 'e', "C:\\orvik8"));
   EXPECT_EQ("the user's settings", disk_.ReadFile("orvik8/factory.mar"));
 }
 
@@ -598,7 +598,7 @@ TEST_F(CopyEngineMended, DestinationOutsideTheFolderOrNotAFileIsRefused) {
     auto entries = kExampleEntries;
     entries.push_back(name);
     WriteCopyList('e', entries);
-    EXPECT_RESULT(kInstallDestFileFailed, Install(files, 0, 'D', 'e', "C:\\orvik8"));
+    EXPECT_RESULT(InstallResult::kDestFileFailed, Install(files, 0, 'D', 'e', "C:\\orvik8"));
     EXPECT_EQ(Lines(9, 3), message_);
     EXPECT_EQ(0u, FilesIn(disk_.path()));
   }
@@ -607,7 +607,7 @@ TEST_F(CopyEngineMended, DestinationOutsideTheFolderOrNotAFileIsRefused) {
   entries[2] = "\\prog\\..";
   entries[6] = "$\\dev\\nul";
   WriteCopyList('e', entries);
-  EXPECT_RESULT(kResultOk, Install(files, 0, 'D', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install(files, 0, 'D', 'e', "C:\\orvik8"));
 }
 
 TEST_F(CopyEngineMended, NameWithoutInnerBackslashIsCopiedUnderItsWholeName) {
@@ -615,7 +615,7 @@ TEST_F(CopyEngineMended, NameWithoutInnerBackslashIsCopiedUnderItsWholeName) {
   for (const char* name : {"\\flat.dat", "flat.dat"}) {
     WriteListCopying(name);
     std::filesystem::remove_all(disk_.path() + "/orvik8");
-    EXPECT_RESULT(kResultOk, Install('D', 'e', "C:\\orvik8")) << name;
+    EXPECT_RESULT(InstallResult::kOk, Install('D', 'e', "C:\\orvik8")) << name;
     EXPECT_EQ("flat", disk_.ReadFile("orvik8/flat.dat")) << name;
   }
 }
@@ -630,7 +630,7 @@ TEST_F(CopyEngineMended, DamagedCopyListStopsBeforeAnythingIsCopied) {
   };
   for (const auto& list : damaged) {
     cd_.WriteFile("install/eopylist.dat", list);
-    EXPECT_RESULT(kInstallCopyListFailed, Install('D', 'e', "C:\\orvik8")) << list;
+    EXPECT_RESULT(InstallResult::kCopyListFailed, Install('D', 'e', "C:\\orvik8")) << list;
     EXPECT_EQ(Lines(6, 2), message_);
     EXPECT_EQ(0u, FilesIn(disk_.path()));
   }
@@ -640,7 +640,7 @@ TEST_F(CopyEngineMended, CopyListReadErrorGivesMinusTwo) {
   WriteCopyList('e', kExampleEntries);
   FaultyFileSystem faulty(files_);
   faulty.FailCall(Operation::kRead, 1);
-  EXPECT_RESULT(kInstallCopyListFailed, Install(faulty, 0, 'D', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kCopyListFailed, Install(faulty, 0, 'D', 'e', "C:\\orvik8"));
   EXPECT_EQ(Lines(6, 2), message_);
 }
 
@@ -652,7 +652,7 @@ TEST_F(CopyEngineMended, LongLinesAndPathsHaveNoLimitOfOurOwn) {
   std::replace(name.begin(), name.end(), '/', '\\');
   WriteListCopying(name + "   " + std::string(100, '#'));
   const std::string dest = "C:\\" + std::string(100, 'o');
-  EXPECT_RESULT(kResultOk, Install('D', 'e', dest));
+  EXPECT_RESULT(InstallResult::kOk, Install('D', 'e', dest));
   EXPECT_EQ("deep", disk_.ReadFile(std::string(100, 'o') + "/" + file));
 }
 
@@ -660,7 +660,7 @@ TEST_F(CopyEngineMended, NotEvenOneByteOfMemory) {
   WriteCopyList('e', kExampleEntries);
   FaultyFileSystem faulty(files_);
   faulty.LimitAllocation(0);
-  EXPECT_RESULT(kInstallOutOfMemory, Install(faulty, 0, 'D', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOutOfMemory, Install(faulty, 0, 'D', 'e', "C:\\orvik8"));
   EXPECT_EQ("INSTALL FAILURE: Not enough memory to copy the files.\n"
             "Contact Ostmarrow at +49 30 5557 2418,\n"
             "or at support@ostmarrow.example,  including this message.\n",
@@ -671,7 +671,7 @@ TEST_F(CopyEngineMended, NotEvenOneByteOfMemory) {
   WriteListCopying("\\prog\\startup.mar");
   FaultyFileSystem one_byte(files_);
   one_byte.LimitAllocation(1);
-  EXPECT_RESULT(kResultOk, Install(one_byte, 0, 'D', 'e', "C:\\orvik8"));
+  EXPECT_RESULT(InstallResult::kOk, Install(one_byte, 0, 'D', 'e', "C:\\orvik8"));
   EXPECT_EQ(kStartup + "18 cd drive D\n", disk_.ReadFile("orvik8/startup.mar"));
 }
 
@@ -699,7 +699,7 @@ TEST_F(SampleCd, InstallsInEveryLanguage) {
     files.MapDrive('D', cd);
     files.SetCurrentDrive('D');
     std::string message;
-    EXPECT_RESULT(kResultOk, CopyInstallFiles(files, 0, 'D', language,
+    EXPECT_RESULT(InstallResult::kOk, CopyInstallFiles(files, 0, 'D', language,
                                               "C:\\orvik8", message));
     EXPECT_FALSE(message.empty());
     const std::string startup = disk.ReadFile("orvik8/startup.mar");

@@ -134,7 +134,7 @@ std::string Describe(const Fault& fault) {
 }
 
 struct Outcome {
-  int result;
+  InstallResult result;
   std::string text;
 };
 
@@ -161,7 +161,7 @@ class FaultMatrix : public ::testing::Test {
   }
 
   struct Run {
-    int result = 1;
+    InstallResult result = static_cast<InstallResult>(1);
     std::string message;
     CopyFailure failure;
     std::vector<Call> calls;
@@ -267,25 +267,25 @@ class FaultMatrix : public ::testing::Test {
 
   Outcome OutcomeOf(Ending ending, const std::string& destination) {
     switch (ending) {
-      case Ending::kSuccess: return {kResultOk, Lines(13, 1)};
-      case Ending::kNoText: return {kResultOk, ""};
-      case Ending::kFolderFailed: return {kInstallDestFolderFailed, Lines(4, 2)};
-      case Ending::kListFailed: return {kInstallCopyListFailed, Lines(6, 2)};
-      case Ending::kSourceFailed: return {kInstallSourceFileFailed, Lines(9, 3)};
-      case Ending::kDestFailed: return {kInstallDestFileFailed, Lines(9, 3)};
+      case Ending::kSuccess: return {InstallResult::kOk, Lines(13, 1)};
+      case Ending::kNoText: return {InstallResult::kOk, ""};
+      case Ending::kFolderFailed: return {InstallResult::kDestFolderFailed, Lines(4, 2)};
+      case Ending::kListFailed: return {InstallResult::kCopyListFailed, Lines(6, 2)};
+      case Ending::kSourceFailed: return {InstallResult::kSourceFileFailed, Lines(9, 3)};
+      case Ending::kDestFailed: return {InstallResult::kDestFileFailed, Lines(9, 3)};
       case Ending::kWriteFailed:
-        return {kInstallWriteFailed,
+        return {InstallResult::kWriteFailed,
                 "INSTALL FAILURE: Couldn't copy " + destination + "\n" + SupportLines()};
     }
     ADD_FAILURE() << "no such ending";
-    return {kResultOk, ""};
+    return {InstallResult::kOk, ""};
   }
 
   // What the installation must end with when `fault` strikes.
   Outcome Expected(const Run& clean, const Fault& fault, Destination destination) {
     if (fault.op == Operation::kAllocate) {
       if (fault.allocation_limit > 0) return OutcomeOf(Ending::kSuccess, "");
-      return {kInstallOutOfMemory,
+      return {InstallResult::kOutOfMemory,
               "INSTALL FAILURE: Not enough memory to copy the files.\n" + SupportLines()};
     }
     if (fault.op == Operation::kCreateFolder) {
@@ -308,7 +308,7 @@ class FaultMatrix : public ::testing::Test {
       if (rule.op == fault.op && rule.role == seen.role)
         return OutcomeOf(rule.ending, seen.destination);
     ADD_FAILURE() << "no rule for this call";
-    return {kResultOk, ""};
+    return {InstallResult::kOk, ""};
   }
 
   // The destination after a success: as after the clean run, but where the
@@ -364,7 +364,7 @@ class FaultMatrix : public ::testing::Test {
     Run clean_absent, clean;
     Install(Destination::kAbsent, nullptr, clean_absent);
     Install(destination, nullptr, clean);
-    EXPECT_EQ(kResultOk, clean.result);
+    EXPECT_EQ(InstallResult::kOk, clean.result);
     EXPECT_EQ(Lines(13, 1), clean.message);
 
     const std::vector<Fault> faults = AllFaults(clean);
@@ -375,7 +375,7 @@ class FaultMatrix : public ::testing::Test {
       const Outcome expected = Expected(clean, fault, destination);
       EXPECT_STREQ(InstallResultName(expected.result), InstallResultName(run.result));
       EXPECT_EQ(expected.text, run.message);
-      if (run.result == kResultOk) {
+      if (run.result == InstallResult::kOk) {
         EXPECT_EQ("", run.failure.step);
         EXPECT_EQ(ExpectedDestination(clean, fault, destination), run.destination);
         continue;

@@ -3,10 +3,24 @@
 #pragma once
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 
 #include "engine/debug_log.h"
+#include "engine/result_codes.h"
 #include "platform/posix/posix_file_system.h"
+
+namespace orvik {
+
+// Failed expectations name the results instead of printing their bytes.
+inline void PrintTo(InstallResult result, std::ostream* out) {
+  *out << InstallResultName(result);
+}
+inline void PrintTo(MessageResult result, std::ostream* out) {
+  *out << (result == MessageResult::kFound ? "kFound" : "kNotFound");
+}
+
+}  // namespace orvik
 
 namespace orvik::testing {
 

@@ -106,15 +106,15 @@ TEST(UnattendedArguments, BadInputIsAUsageError) {
 
 TEST(UnattendedExitStatus, EachFailureItsOwnCodeAndUnknownIsNotMemory) {
   std::set<int> statuses;
-  for (int result : {kResultOk, kInstallDestFolderFailed, kInstallCopyListFailed,
-                     kInstallSourceFileFailed, kInstallDestFileFailed,
-                     kInstallWriteFailed, kInstallOutOfMemory})
+  for (InstallResult result :
+       {InstallResult::kOk, InstallResult::kDestFolderFailed, InstallResult::kCopyListFailed,
+        InstallResult::kSourceFileFailed, InstallResult::kDestFileFailed,
+        InstallResult::kWriteFailed, InstallResult::kOutOfMemory})
     statuses.insert(ExitStatusForInstallResult(result));
   EXPECT_EQ(7u, statuses.size());
-  EXPECT_EQ(kExitDestFolder, ExitStatusForInstallResult(kInstallDestFolderFailed));
-  EXPECT_EQ(kExitWrite, ExitStatusForInstallResult(kInstallWriteFailed));
-  EXPECT_EQ(kExitUnknownResult, ExitStatusForInstallResult(-7));
-  EXPECT_EQ(kExitUnknownResult, ExitStatusForInstallResult(1));
+  EXPECT_EQ(kExitDestFolder, ExitStatusForInstallResult(InstallResult::kDestFolderFailed));
+  EXPECT_EQ(kExitWrite, ExitStatusForInstallResult(InstallResult::kWriteFailed));
+  EXPECT_EQ(kExitUnknownResult, ExitStatusForInstallResult(static_cast<InstallResult>(-7)));
 
   std::set<int> table;
   for (std::size_t i = 0; i < kExitCodeCount; ++i) table.insert(kExitCodeTable[i].status);

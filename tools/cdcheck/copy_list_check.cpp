@@ -27,7 +27,7 @@ constexpr std::size_t kCopyListLineBytes = 99;
 // Removed from the destination folder after every installation.
 constexpr const char* kStaleDataFiles[] = {"\\astdata.ast", "\\astdata.lim"};
 
-std::string Code(int result) { return std::to_string(result); }
+std::string Code(InstallResult result) { return std::to_string(ResultCode(result)); }
 
 bool IsBlankLine(const std::string& line) {
   return line.find_first_not_of(" \t\r\n\v\f") == std::string::npos;
@@ -116,7 +116,7 @@ void CopyListChecker::CheckHeader(ListRun& run, CopyListStatus status,
                                   const CopyList& list,
                                   const std::vector<std::string>& lines) {
   const std::string rejected = "Setup rejects the list, and every installation "
-                               "by it stops with " + Code(kInstallCopyListFailed) +
+                               "by it stops with " + Code(InstallResult::kCopyListFailed) +
                                " before copying anything";
   const std::size_t at_line = list.entries.size() + 2;
   switch (status) {
@@ -180,7 +180,7 @@ const SourceFile* CopyListChecker::OpenableSource(ListRun& run,
                        "': a name beginning with ':' is taken from the copy "
                        "list's own drive, which Setup never names: the file "
                        "cannot be opened and the installation stops here with " +
-                       Code(kInstallSourceFileFailed));
+                       Code(InstallResult::kSourceFileFailed));
     Stop(run, entry.line_number, entry.name + " cannot be opened");
     return nullptr;
   }
@@ -189,7 +189,7 @@ const SourceFile* CopyListChecker::OpenableSource(ListRun& run,
   if (source.opens) return &source;
   out_.Error(at, entry.name + " is not on the CD: every installation by this "
                               "list stops here with " +
-                     Code(kInstallSourceFileFailed) +
+                     Code(InstallResult::kSourceFileFailed) +
                      (IsCheckOnlyPosition(position)
                           ? " (position " + std::to_string(position) +
                                 " is only checked, not copied, but the file "
@@ -213,7 +213,7 @@ void CopyListChecker::CheckEntry(ListRun& run, const CopyListEntry& entry,
   if (source->read_error) {
     out_.Error(at, entry.name + " cannot be read to its end: the installation "
                                 "stops here with " +
-                       Code(kInstallSourceFileFailed));
+                       Code(InstallResult::kSourceFileFailed));
     Stop(run, entry.line_number, entry.name + " cannot be read");
     return;
   }
@@ -221,7 +221,7 @@ void CopyListChecker::CheckEntry(ListRun& run, const CopyListEntry& entry,
   if (!destination) {
     out_.Error(at, "no file name in the destination folder can be formed from " +
                        entry.name + ": the installation stops here with " +
-                       Code(kInstallDestFileFailed));
+                       Code(InstallResult::kDestFileFailed));
     Stop(run, entry.line_number, entry.name + " has no destination name");
     return;
   }
@@ -322,7 +322,7 @@ std::map<char, LanguageInstall> CheckCopyLists(const Cd& cd, Diagnostics& out) {
     if (chosen.empty()) {
       out.Error({own}, std::string("no copy list for ") + language.name +
                            ": every installation in it stops with " +
-                           Code(kInstallCopyListFailed));
+                           Code(InstallResult::kCopyListFailed));
       installs[language.letter].plan.stop = "no copy list";
       continue;
     }
