@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/unattended.h"
+#include "platform/win32/debug_log_file.h"
 #include "platform/win32/process_hygiene.h"
 #include "platform/win32/win32_drives.h"
 #include "platform/win32/win32_file_system.h"
@@ -56,11 +57,7 @@ class Win32UnattendedHost : public UnattendedHost {
  public:
   InstallServices Services() override { return {files_, drives_, shell_}; }
   int CurrentDriveNumber() override { return orvik::CurrentDriveNumber(); }
-  std::FILE* OpenLog(const std::string& path) override {
-    std::FILE* log = std::fopen(path.c_str(), "wb");
-    if (log != nullptr) std::setvbuf(log, nullptr, _IONBF, 0);
-    return log;
-  }
+  std::FILE* OpenLog(const std::string& path) override { return OpenDebugLogFile(path); }
   void WriteOutput(const std::string& text) override { Write(stdout, text); }
   void WriteError(const std::string& text) override { Write(stderr, text); }
 

@@ -262,11 +262,74 @@ class PlantedDllTest(WineTestCase):
         self.assertEqual(found_after_start("planted", "orvik-install.exe", err.decode()), [])
 
 
-# --- probing drives without a readable disc -----------------------------------
+# --- the logs never written through a link ------------------------------------
 
+VICTIM = b"another user's file\r\n"
 ENTERING = b"Entering dlg"
 EXITED = b"Exited install_dlg"
 
+
+class LogThroughLinkTest(WineTestCase):
+    """A name planted where a program writes its log: the log replaces the
+    name with a file of its own, and what the name led to stays as it was."""
+
+    def plant_victim(self):
+        victim = self.scratch / "victim.txt"
+        victim.write_bytes(VICTIM)
+        return victim
+
+    def plant(self, log, trap):
+        """Puts trap at the host path log; returns the victim's path."""
+        victim = self.plant_victim()
+        log.unlink(missing_ok=True)
+        if trap == "symbolic link":
+            log.symlink_to(victim)
+        elif trap == "dangling link":
+            victim.unlink()
+            log.symlink_to(victim)
+        else:
+            os.link(victim, log)
+        return victim
+
+    def assertUntouched(self, victim, trap):
+        if trap == "dangling link":
+            self.assertFalse(victim.exists(), "the log created the link's target")
+        else:
+            self.assertEqual(victim.read_bytes(), VICTIM)
+
+    def assertOwnFile(self, log):
+        self.assertFalse(log.is_symlink())
+        self.assertEqual(log.stat().st_nlink, 1)
+
+    def test_setup_replaces_a_link_at_its_debug_log(self):
+        self.insert_cd("d")
+        for trap in ("symbolic link", "dangling link", "hard link"):
+            with self.subTest(trap):
+                log = self.wine.debug_log_path
+                victim = self.plant(log, trap)
+                run = self.wine.drive(["wait-dialog", f"click {IDCANCEL}", "wait-exit"],
+                                      cwd="D:\\", program=r"D:\setup.exe")
+                self.assertEqual(run.exit_status, 0)
+                self.assertUntouched(victim, trap)
+                self.assertOwnFile(log)
+                self.assertLog([ENTERING, lookup(r"D:\install\einstall.dat", True), EXITED])
+
+    def test_orvik_install_replaces_a_link_at_its_log(self):
+        self.insert_cd("d")
+        log = self.wine.c_path("install.log")
+        self.addCleanup(log.unlink, True)
+        victim = self.plant(log, "symbolic link")
+        status, _, err = self.wine.run_console(["--no-shortcut", "--log", r"c:\install.log"],
+                                               cwd="D:\\")
+        self.assertEqual(status, 0, err)
+        self.assertUntouched(victim, "symbolic link")
+        self.assertOwnFile(log)
+        found = lookup(r"D:\install\einstall.dat", True)
+        self.assertLog([ENTERING, found, found, b"rval = 0", re.compile(rb".+"), b"", EXITED],
+                       path=log)
+
+
+# --- probing drives without a readable disc -----------------------------------
 
 def not_found(letter):
     return [lookup(f"{letter}:\\install\\einstall.dat", False),
