@@ -1,9 +1,9 @@
-"""What makes setup.exe a well-behaved installer, shown on the real program:
-how it presents itself to Windows (manifest, version resource, icon), that
-it runs no code from DLLs planted beside it or beside orvik-install.exe,
-that its debug log is never written through a link, that probing drives without a
-readable disc brings up no prompt, and that a destination folder with
-letters of Windows-1252 gets the files and the shortcut."""
+"""What makes the programs well-behaved installers, shown on the real
+programs: how setup.exe presents itself to Windows (manifest, version
+resource, icon), that neither program finds a DLL planted beside it, that
+no log is written through a link, that probing drives without a readable
+disc brings up no prompt, and that a destination folder with letters of
+Windows-1252 gets the files and the shortcut."""
 
 import contextlib
 import os
