@@ -176,10 +176,11 @@ def load_trace(wine):
 
 # While it maps a program's imports, before any code of the program runs,
 # Wine looks for the imports of its own DLLs beside the program first; it
-# then names the module after the planted file but maps its builtin (on
-# Windows these are known DLLs, never taken from beside a program).
-# A module found beside the program later was looked up by bare name after
-# start-up, which on Windows would run the planted file.
+# then names the module after the planted file but maps its builtin. That
+# is Wine's own import graph, which no code of the programs can change (on
+# Windows their imports are known DLLs, whose imports come from the system
+# folder). A module found beside the program later was looked up by bare
+# name after start-up, which on Windows would run the planted file.
 FOUND_WHILE_IMPORTING = {
     "orvik-install.exe": {"msvcrt.dll", "advapi32.dll", "version.dll", "user32.dll",
                           "gdi32.dll", "imm32.dll", "rpcrt4.dll", "combase.dll", "ole32.dll"},
