@@ -26,6 +26,12 @@ std::string HelpFilePath(HINSTANCE instance) {
   }
 }
 
+// The state at the time of the key that is being handled, not of now.
+bool ModifierKeysUp() {
+  return ::GetKeyState(VK_SHIFT) >= 0 && ::GetKeyState(VK_CONTROL) >= 0 &&
+         ::GetKeyState(VK_MENU) >= 0;
+}
+
 // The caption of the program's own message boxes: its file name without
 // the extension.
 std::string ApplicationName(HINSTANCE instance) {
@@ -76,7 +82,11 @@ INT_PTR InstallDialogWindow::HandleMessage(UINT message, WPARAM wparam,
     case WM_COMMAND: return OnCommand(wparam);
     case WM_PAINT: return OnPaint();
     case WM_QUERYDRAGICON: return reinterpret_cast<INT_PTR>(icon_);
-    case WM_HELP: OnHelp(); return TRUE;
+    case WM_HELP:
+      // Shift+F1 and the like are other keys: Help is F1 alone.
+      if (!ModifierKeysUp()) return FALSE;
+      OnHelp();
+      return TRUE;
     default: return FALSE;
   }
 }

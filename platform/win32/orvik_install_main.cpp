@@ -8,6 +8,7 @@
 #include "app/unattended.h"
 #include "platform/win32/install_lock.h"
 #include "platform/win32/install_security.h"
+#include "platform/win32/debug_log_file.h"
 #include "platform/win32/process_hygiene.h"
 #include "platform/win32/win32_drives.h"
 #include "platform/win32/win32_file_system.h"
@@ -109,11 +110,7 @@ class Win32UnattendedHost : public UnattendedHost {
     return ReplaceFileWith(path, content);
   }
   std::string UtcTime() override { return UtcNow(); }
-  std::FILE* OpenLog(const std::string& path) override {
-    std::FILE* log = std::fopen(path.c_str(), "wb");
-    if (log != nullptr) std::setvbuf(log, nullptr, _IONBF, 0);
-    return log;
-  }
+  std::FILE* OpenLog(const std::string& path) override { return OpenDebugLogFile(path); }
   void WriteOutput(const std::string& text) override { Write(stdout, text); }
   void WriteError(const std::string& text) override { Write(stderr, text); }
 

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "platform/win32/process_hygiene.h"
 #include "platform/win32/scoped_win.h"
 
 namespace orvik {
@@ -63,11 +64,16 @@ std::string Win32Shell::DesktopFolder(ShortcutPlace place) {
   const int folder_id = place == ShortcutPlace::kAllUsersDesktop
                             ? CSIDL_COMMON_DESKTOPDIRECTORY
                             : CSIDL_DESKTOP;
+  // Bound at run time: shell32 is not imported (see SystemProcedure).
+  const auto folder_location = SystemFunction<decltype(&::SHGetSpecialFolderLocation)>(
+      "shell32.dll", "SHGetSpecialFolderLocation");
+  const auto path_from_list = SystemFunction<decltype(&::SHGetPathFromIDListA)>(
+      "shell32.dll", "SHGetPathFromIDListA");
+  if (folder_location == nullptr || path_from_list == nullptr) return std::string();
   ScopedCoMem<ITEMIDLIST> item_list;
-  if (FAILED(::SHGetSpecialFolderLocation(nullptr, folder_id, item_list.put())))
-    return std::string();
+  if (FAILED(folder_location(nullptr, folder_id, item_list.put()))) return std::string();
   char path[MAX_PATH];
-  if (!::SHGetPathFromIDListA(item_list.get(), path)) return std::string();
+  if (!path_from_list(item_list.get(), path)) return std::string();
   return path;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/install_app.h"
+#include "platform/win32/debug_log_file.h"
 #include "platform/win32/install_dialog_window.h"
 #include "platform/win32/install_lock.h"
 #include "platform/win32/process_hygiene.h"
@@ -35,9 +36,7 @@ class Win32StartupHost : public StartupHost {
   InstallServices Services() override { return {files_, drives_, shell_}; }
 
   std::FILE* CreateDebugLog() override {
-    std::FILE* log = std::fopen(kDebugLogPath, "wb");
-    if (log != nullptr) std::setvbuf(log, nullptr, _IONBF, 0);
-    return log;
+    return OpenDebugLogFile(kDebugLogPath);
   }
 
   int CurrentDriveNumber() override { return orvik::CurrentDriveNumber(); }

@@ -1,8 +1,9 @@
-"""What makes setup.exe a well-behaved installer, shown on the real program:
-how it presents itself to Windows (manifest, version resource, icon), that
-it runs no code from DLLs planted beside it, that probing drives without a
-readable disc brings up no prompt, and that a destination folder with
-letters of Windows-1252 gets the files and the shortcut."""
+"""What makes the programs well-behaved installers, shown on the real
+programs: how setup.exe presents itself to Windows (manifest, version
+resource, icon), that neither program finds a DLL planted beside it, that
+no log is written through a link, that probing drives without a readable
+disc brings up no prompt, and that a destination folder with letters of
+Windows-1252 gets the files and the shortcut."""
 
 import contextlib
 import os
@@ -144,22 +145,21 @@ class ImageIdentityTest(unittest.TestCase):
         self.assertEqual(groups[0], 128, "the shell shows the first icon group")
 
 
-# --- DLLs planted beside setup.exe --------------------------------------------
+# --- DLLs planted beside the programs ------------------------------------------
 
-# Names of system DLLs that setup.exe, or a DLL it loads, loads: its own
-# imports and the ones seen in Wine's load trace of setup.exe, and the usual
-# targets of planting.
+# Names of system DLLs that the programs, or a DLL they load, load: their own
+# imports, the ones seen in Wine's load trace of both programs (shcore.dll
+# among them, which Wine takes from beside an importing program before any
+# of its code runs), the ones Windows loads by bare name for a dialog, the
+# desktop folder and a shortcut, and the usual targets of planting.
 PLANTED_NAMES = [
     "version.dll", "uxtheme.dll", "comctl32.dll", "shell32.dll", "ole32.dll",
     "dwmapi.dll", "cryptbase.dll", "propsys.dll", "profapi.dll", "msvcrt.dll",
     "user32.dll", "gdi32.dll", "imm32.dll", "advapi32.dll", "rpcrt4.dll",
-    "combase.dll", "shlwapi.dll", "msimg32.dll", "oleaut32.dll",
+    "combase.dll", "shlwapi.dll", "msimg32.dll", "oleaut32.dll", "shcore.dll",
+    "oleacc.dll", "userenv.dll", "sspicli.dll", "msctf.dll", "windows.storage.dll",
+    "kernel.appcore.dll", "wldp.dll",
 ]
-WINE_RUNS_SHCORE = (
-    "Wine runs a shcore.dll found beside setup.exe: it resolves the imports of its own "
-    "shell32 and shlwapi, which setup.exe imports, from the application folder before "
-    "any code of setup.exe runs, and its shcore gives way to a native DLL there. Windows "
-    "loads shcore.dll, a KnownDLL, from the system folder only.")
 COMPILERS = {MACHINE_AMD64: "x86_64-w64-mingw32-gcc", MACHINE_I386: "i686-w64-mingw32-gcc"}
 
 
@@ -174,6 +174,29 @@ def load_trace(wine):
         wine.env["WINEDEBUG"] = saved
 
 
+# While it maps a program's imports, before any code of the program runs,
+# Wine looks for the imports of its own DLLs beside the program first; it
+# then names the module after the planted file but maps its builtin. That
+# is Wine's own import graph, which no code of the programs can change (on
+# Windows their imports are known DLLs, whose imports come from the system
+# folder). A module found beside the program later was looked up by bare
+# name after start-up, which on Windows would run the planted file.
+FOUND_WHILE_IMPORTING = {
+    "orvik-install.exe": {"msvcrt.dll", "advapi32.dll", "version.dll", "user32.dll",
+                          "gdi32.dll", "imm32.dll", "rpcrt4.dll", "combase.dll", "ole32.dll"},
+}
+# Wine's comctl32, which setup.exe imports, loads uxtheme.dll so.
+FOUND_WHILE_IMPORTING["setup.exe"] = FOUND_WHILE_IMPORTING["orvik-install.exe"] | {"uxtheme.dll"}
+
+
+def found_after_start(folder, program, trace):
+    """Modules that Wine's load trace shows were found in c:\\<folder>,
+    other than the program and those found while importing."""
+    pattern = re.compile(rf'Loaded L"c:\\\\{folder}\\\\([^"]+)" at \w+: \w+', re.I)
+    found = {name.lower() for name in pattern.findall(trace)}
+    return sorted(found - FOUND_WHILE_IMPORTING[program] - {program})
+
+
 class PlantedDllTest(WineTestCase):
     @classmethod
     def setUpClass(cls):
@@ -186,13 +209,13 @@ class PlantedDllTest(WineTestCase):
         subprocess.run([compiler, "-shared", "-Os", "-s", "-o", str(cls.planted_dll),
                         str(HERE / "planted_dll.c")], check=True)
 
-    def plant(self, folder, names, with_setup=True):
-        """c:\\<folder> with setup.exe and the planted DLL under each name."""
+    def plant(self, folder, names, program=None):
+        """c:\\<folder> with the program and the planted DLL under each name."""
         path = self.wine.c_path(folder)
         path.mkdir()
         self.addCleanup(shutil.rmtree, path, True)
-        if with_setup:
-            shutil.copy2(self.wine.setup_exe, path / "setup.exe")
+        if program:
+            shutil.copy2(program, path / program.name)
         for name in names:
             shutil.copy2(self.planted_dll, path / name)
         return path
@@ -201,50 +224,113 @@ class PlantedDllTest(WineTestCase):
     def marks(path):
         return sorted(p.name[:-len(".loaded")] for p in path.glob("*.loaded"))
 
-    def start_and_cancel(self, folder):
-        """Starts c:\\<folder>\\setup.exe with that folder current, picks
-        Deutsch and cancels. Returns the run and Wine's trace lines of
-        modules loaded from the folder."""
-        cd = self.insert_cd("d")
-        with load_trace(self.wine):
-            run = self.wine.drive(["wait-dialog", f"click {IDC_LANG_DEUTSCH}",
-                                   f"read {IDC_MESSAGE}", "windows", f"click {IDCANCEL}",
-                                   "wait-exit"],
-                                  program=f"c:\\{folder}\\setup.exe", cwd=f"c:\\{folder}")
-        self.assertEqual(read_bytes(run.of("read")[0]),
-                         message_lines(cd / "install" / "dinstall.dat", 0, 3))
-        self.assertEqual([w["is_dialog"] for w in run.of("windows")[0]["windows"]], [True])
-        self.assertEqual(run.exit_status, 0)
-        pattern = re.compile(rf'Loaded L"c:\\\\{folder}\\\\[^"]+" at \w+: \w+', re.I)
-        return run, pattern.findall(run.stderr)
-
     def test_planted_dll_leaves_its_mark_when_a_program_loads_it(self):
         # Without this, a DLL that never marks would pass the tests below.
-        path = self.plant("control", ["control.dll"], with_setup=False)
+        path = self.plant("control", ["control.dll"])
         status, _, err = self.wine.run_console([r"c:\control\control.dll,Touch"],
                                                program="rundll32.exe")
         self.assertEqual((status, self.marks(path)), (0, ["control.dll"]), err)
 
     def test_no_code_runs_from_system_dll_names_beside_setup(self):
-        path = self.plant("planted", PLANTED_NAMES)
-        _, from_folder = self.start_and_cancel("planted")
-        # Wine names several of its own DLLs after the folder they were
-        # found in (the trace says "builtin"): only a mark is code of ours.
-        self.assertEqual(self.marks(path), [], "\n".join(from_folder))
+        # Through the whole run: the dialog, a language, the copy, the
+        # shortcut and the message box, each of which loads DLLs lazily.
+        cd = self.insert_cd("d")
+        path = self.plant("planted", PLANTED_NAMES, self.wine.setup_exe)
+        with load_trace(self.wine):
+            run = self.wine.drive(["wait-dialog", f"click {IDC_LANG_DEUTSCH}",
+                                   f"read {IDC_MESSAGE}", f"click-async {IDOK}",
+                                   "wait-msgbox", "press-ok", "wait-exit"],
+                                  program=r"c:\planted\setup.exe", cwd=r"c:\planted")
+        self.assertEqual(read_bytes(run.of("read")[0]),
+                         message_lines(cd / "install" / "dinstall.dat", 0, 3))
+        self.assertEqual(read_bytes(run.of("wait-msgbox")[0]),
+                         message_lines(cd / "install" / "dinstall.dat", 13, 1))
+        self.assertEqual(run.exit_status, 0)
+        self.assertTrue(list(self.wine.desktop().glob("*.lnk")))
+        self.assertEqual(self.marks(path), [])
+        self.assertEqual(found_after_start("planted", "setup.exe", run.stderr), [])
 
-    def test_no_code_runs_from_shcore_beside_setup(self):
-        path = self.plant("shcore", ["shcore.dll"])
-        _, from_folder = self.start_and_cancel("shcore")
-        if self.marks(path) == ["shcore.dll"]:
-            self.skipTest(WINE_RUNS_SHCORE)
-        self.assertEqual(self.marks(path), [], "\n".join(from_folder))
+    def test_no_code_runs_from_system_dll_names_beside_orvik_install(self):
+        cd = self.insert_cd("d")
+        path = self.plant("planted", PLANTED_NAMES, self.wine.install_exe)
+        with load_trace(self.wine):
+            status, out, err = self.wine.run_console(
+                ["--source", "D:", "--language", "d"], cwd=r"c:\planted",
+                program=r"c:\planted\orvik-install.exe")
+        self.assertEqual((status, out), (0, message_lines(cd / "install" / "dinstall.dat", 13, 1)))
+        self.assertTrue(list(self.wine.desktop().glob("*.lnk")))
+        self.assertEqual(self.marks(path), [])
+        self.assertEqual(found_after_start("planted", "orvik-install.exe", err.decode()), [])
 
 
-# --- probing drives without a readable disc -----------------------------------
+# --- the logs never written through a link ------------------------------------
 
+VICTIM = b"another user's file\r\n"
 ENTERING = b"Entering dlg"
 EXITED = b"Exited install_dlg"
 
+
+class LogThroughLinkTest(WineTestCase):
+    """A name planted where a program writes its log: the log replaces the
+    name with a file of its own, and what the name led to stays as it was."""
+
+    def plant_victim(self):
+        victim = self.scratch / "victim.txt"
+        victim.write_bytes(VICTIM)
+        return victim
+
+    def plant(self, log, trap):
+        """Puts trap at the host path log; returns the victim's path."""
+        victim = self.plant_victim()
+        log.unlink(missing_ok=True)
+        if trap == "symbolic link":
+            log.symlink_to(victim)
+        elif trap == "dangling link":
+            victim.unlink()
+            log.symlink_to(victim)
+        else:
+            os.link(victim, log)
+        return victim
+
+    def assertUntouched(self, victim, trap):
+        if trap == "dangling link":
+            self.assertFalse(victim.exists(), "the log created the link's target")
+        else:
+            self.assertEqual(victim.read_bytes(), VICTIM)
+
+    def assertOwnFile(self, log):
+        self.assertFalse(log.is_symlink())
+        self.assertEqual(log.stat().st_nlink, 1)
+
+    def test_setup_replaces_a_link_at_its_debug_log(self):
+        self.insert_cd("d")
+        for trap in ("symbolic link", "dangling link", "hard link"):
+            with self.subTest(trap):
+                log = self.wine.debug_log_path
+                victim = self.plant(log, trap)
+                run = self.wine.drive(["wait-dialog", f"click {IDCANCEL}", "wait-exit"],
+                                      cwd="D:\\", program=r"D:\setup.exe")
+                self.assertEqual(run.exit_status, 0)
+                self.assertUntouched(victim, trap)
+                self.assertOwnFile(log)
+                self.assertLog([ENTERING, lookup(r"D:\install\einstall.dat", True), EXITED])
+
+    def test_orvik_install_replaces_a_link_at_its_log(self):
+        self.insert_cd("d")
+        log = self.wine.c_path("install.log")
+        self.addCleanup(log.unlink, True)
+        victim = self.plant(log, "symbolic link")
+        status, _, err = self.wine.run_console(["--no-shortcut", "--log", r"c:\install.log"],
+                                               cwd="D:\\")
+        self.assertEqual(status, 0, err)
+        self.assertUntouched(victim, "symbolic link")
+        self.assertOwnFile(log)
+        found = lookup(r"D:\install\einstall.dat", True)
+        self.assertLog([ENTERING, found, found, b"rval = 0", re.compile(rb".+"), b"", EXITED],
+                       path=log)
+
+
+# --- probing drives without a readable disc -----------------------------------
 
 def not_found(letter):
     return [lookup(f"{letter}:\\install\\einstall.dat", False),

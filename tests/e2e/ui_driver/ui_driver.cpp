@@ -23,16 +23,20 @@
 //   windows               the process's visible top-level windows: class,
 //                         caption and whether the dialog owns them
 //   wait-exit             wait for the process to end, report its status
-//   key VK                type virtual key VK: the dialog is brought to the
+//   key VK [VK...]        type virtual key VK: the dialog is brought to the
 //                         foreground and the key goes through the system's
 //                         input queue (SendInput) to the focused control, as
-//                         from the keyboard (F1 becomes WM_HELP only there)
+//                         from the keyboard (F1 becomes WM_HELP only there);
+//                         several keys are pressed in order and released in
+//                         reverse (key 16 112 is Shift+F1)
 //   syscommand SC         WM_SYSCOMMAND SC to the dialog, waiting until it is
 //                         handled (0xF020 minimise, 0xF120 restore)
 //   wait-window TEXT      wait for a visible top-level window of any process,
 //                         not the dialog, whose caption or a child's text
 //                         contains TEXT (ignoring case): pid, class, caption,
 //                         child texts
+//   no-window TEXT MS     fails when such a window is there, or appears
+//                         within MS milliseconds
 //   close-window [ID]     click button ID of that window, or without ID post
 //                         WM_CLOSE to it, and wait until it is gone
 //   pause                 report, then wait for one line on standard input
@@ -335,15 +339,21 @@ class Driver {
       ::GetExitCodeProcess(process_.hProcess, &status);
       out += ",\"status\":" + std::to_string(status);
     } else if (name == L"key") {
-      need(1);
-      const WORD key = static_cast<WORD>(ParseInt(command[1]));
+      if (command.size() < 2) throw Failure{"key needs at least one virtual key"};
+      const size_t keys = command.size() - 1;
       RequireDialog();
       ::SetForegroundWindow(dialog_);
-      INPUT input[2] = {};
-      input[0].type = input[1].type = INPUT_KEYBOARD;
-      input[0].ki.wVk = input[1].ki.wVk = key;
-      input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-      if (::SendInput(2, input, sizeof(INPUT)) != 2) throw Failure{"SendInput failed"};
+      std::vector<INPUT> input(2 * keys);
+      for (size_t i = 0; i < keys; ++i) {
+        const WORD key = static_cast<WORD>(ParseInt(command[1 + i]));
+        INPUT& down = input[i];
+        INPUT& up = input[input.size() - 1 - i];
+        down.type = up.type = INPUT_KEYBOARD;
+        down.ki.wVk = up.ki.wVk = key;
+        up.ki.dwFlags = KEYEVENTF_KEYUP;
+      }
+      const UINT sent = ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+      if (sent != input.size()) throw Failure{"SendInput failed"};
       out += ",\"foreground\":" +
              std::string(::GetForegroundWindow() == dialog_ ? "true" : "false");
     } else if (name == L"syscommand") {
@@ -366,6 +376,9 @@ class Driver {
              JsonString(ClassOf(other_)) + ",\"caption\":" +
              JsonString(OwnText(other_)) + ",\"texts\":" + texts + "]" +
              ",\"buttons\":" + ButtonIds(other_);
+    } else if (name == L"no-window") {
+      need(2);
+      ExpectNoText(command[1], static_cast<DWORD>(ParseInt(command[2])));
     } else if (name == L"close-window") {
       if (command.size() > 2) throw Failure{"close-window takes at most 1 argument"};
       if (other_ == nullptr || !::IsWindow(other_)) throw Failure{"no window found"};
@@ -411,14 +424,27 @@ class Driver {
     }
   }
 
+  HWND FindText(const std::wstring& text) {
+    TextRequest request = {Lower(text), dialog_, nullptr};
+    ::EnumWindows(FindWindowWithText, reinterpret_cast<LPARAM>(&request));
+    return request.found;
+  }
+
   HWND WaitForText(const std::wstring& text) {
     const DWORD start = ::GetTickCount();
     for (;;) {
-      TextRequest request = {Lower(text), dialog_, nullptr};
-      ::EnumWindows(FindWindowWithText, reinterpret_cast<LPARAM>(&request));
-      if (request.found) return request.found;
+      if (HWND found = FindText(text)) return found;
       if (::GetTickCount() - start > timeout_ms_)
         throw Failure{"no window with the text " + Narrow(text) + " appeared"};
+      ::Sleep(kPollMs);
+    }
+  }
+
+  void ExpectNoText(const std::wstring& text, DWORD wait_ms) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+      if (FindText(text)) throw Failure{"a window with the text " + Narrow(text) + " is there"};
+      if (::GetTickCount() - start > wait_ms) return;
       ::Sleep(kPollMs);
     }
   }

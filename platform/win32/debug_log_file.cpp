@@ -1,0 +1,98 @@
+#include "platform/win32/debug_log_file.h"
+
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+namespace orvik {
+
+namespace {
+
+struct HandleCloser {
+  void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+// Null is "no handle" here; CreateFile's INVALID_HANDLE_VALUE is mapped to it.
+using OwnedHandle = std::unique_ptr<void, HandleCloser>;
+
+// A C runtime descriptor until a stream takes it over.
+class OwnedDescriptor {
+ public:
+  explicit OwnedDescriptor(int fd) : fd_(fd) {}
+  ~OwnedDescriptor() {
+    if (fd_ != -1) ::_close(fd_);
+  }
+  OwnedDescriptor(const OwnedDescriptor&) = delete;
+  OwnedDescriptor& operator=(const OwnedDescriptor&) = delete;
+
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+// A few tries, in case an earlier run of ours left its name behind.
+const int kTemporaryNameTries = 16;
+
+// A new file beside path, under a name of its own. CREATE_NEW never opens
+// an existing name, so nothing planted there is followed. Shared for
+// deletion so that it can be renamed while open.
+OwnedHandle CreateTemporaryBeside(const std::string& path, std::string& temporary) {
+  const std::string stem = path + "." + std::to_string(::GetCurrentProcessId()) + ".";
+  for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+    temporary = stem + std::to_string(attempt) + ".tmp";
+    HANDLE file = ::CreateFileA(temporary.c_str(), GENERIC_WRITE | DELETE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return OwnedHandle(file);
+    if (::GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  return OwnedHandle();
+}
+
+// Removes the file behind the handle, wherever its name has gone: deleting
+// by name could reach whatever was put at the name meanwhile.
+void DiscardOnClose(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition = {};
+  disposition.DeleteFile = TRUE;
+  ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                               sizeof disposition);  // nothing more to do if refused
+}
+
+// The new file is renamed over the name: a rename replaces a link itself,
+// never its target (writing through it, or deleting it, under Wine, would
+// reach the target), and a hard link's other names keep their data.
+OwnedHandle CreateInPlaceOf(const std::string& path) {
+  std::string temporary;
+  OwnedHandle file = CreateTemporaryBeside(path, temporary);
+  if (!file) return file;
+  if (!::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    DiscardOnClose(file.get());
+    return OwnedHandle();
+  }
+  return file;
+}
+
+}  // namespace
+
+std::FILE* OpenDebugLogFile(const std::string& path) {
+  OwnedHandle file = CreateInPlaceOf(path);
+  if (!file) return nullptr;
+
+  OwnedDescriptor fd(::_open_osfhandle(reinterpret_cast<std::intptr_t>(file.get()),
+                                       _O_BINARY));
+  if (fd.get() == -1) return nullptr;
+  file.release();  // the descriptor owns the handle now
+
+  std::FILE* log = ::_fdopen(fd.get(), "wb");
+  if (log == nullptr) return nullptr;
+  fd.release();  // and the stream the descriptor
+  std::setvbuf(log, nullptr, _IONBF, 0);
+  return log;
+}
+
+}  // namespace orvik
