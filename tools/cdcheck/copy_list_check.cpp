@@ -341,28 +341,28 @@ std::string ShortcutTarget(int product_version) {
   return "orvik" + std::to_string(product_version) + ".exe";
 }
 
-// Where the list names the program at a position that is only checked,
-// the likely slip of an entry moved by one line.
-std::string CheckOnlyHint(const CopyList& list, const std::string& folded_target) {
+// The position of the first entry that lands on `folded_name`, among those
+// that are copied or those only checked.
+std::optional<std::size_t> FirstEntryNamed(const CopyList& list,
+                                           const std::string& folded_name,
+                                           bool check_only) {
   for (std::size_t position = 0; position < list.entries.size(); ++position) {
     const auto destination = DestinationName(list.entries[position].name);
-    if (IsCheckOnlyPosition(position) && destination &&
-        FoldCase(*destination) == folded_target)
-      return " (line " + std::to_string(list.entries[position].line_number) +
-             " names it at position " + std::to_string(position) +
-             ", which is only checked, not copied)";
+    if (IsCheckOnlyPosition(position) == check_only && destination &&
+        FoldCase(*destination) == folded_name)
+      return position;
   }
-  return "";
+  return std::nullopt;
 }
 
-bool CopiesFileNamed(const CopyList& list, const std::string& folded_target) {
-  for (std::size_t position = 0; position < list.entries.size(); ++position) {
-    const auto destination = DestinationName(list.entries[position].name);
-    if (!IsCheckOnlyPosition(position) && destination &&
-        FoldCase(*destination) == folded_target)
-      return true;
-  }
-  return false;
+// A program named at a position that is only checked is the likely slip of
+// an entry moved by a line.
+std::string CheckOnlyHint(const CopyList& list, const std::string& folded_target) {
+  const auto position = FirstEntryNamed(list, folded_target, true);
+  if (!position) return "";
+  return " (line " + std::to_string(list.entries[*position].line_number) +
+         " names it at position " + std::to_string(*position) +
+         ", which is only checked, not copied)";
 }
 
 // Setup points the desktop shortcut at orvik8.exe (orvik7.exe for a
@@ -373,11 +373,11 @@ void CheckShortcutTarget(const std::string& display, const CopyList& list,
                          Diagnostics& out) {
   const std::string target = ShortcutTarget(product_version);
   const std::string folded_target = FoldCase("\\" + target);
-  if (CopiesFileNamed(list, folded_target)) return;
+  if (FirstEntryNamed(list, folded_target, false)) return;
   out.Add(Rule::kCopyListShortcutTargetMissing, {display},
-          "installs no " + target + ", the program the desktop shortcut points to: " +
-              "for " + JoinWithAnd(languages) +
-              " the shortcut that Setup creates leads nowhere" +
+          "installs no " + target +
+              ", the program the desktop shortcut points to: for " +
+              JoinWithAnd(languages) + " the shortcut that Setup creates leads nowhere" +
               CheckOnlyHint(list, folded_target));
 }
 
