@@ -82,7 +82,8 @@ class IsoFile : public File {
     std::size_t done = 0;
     while (done < size && position_ < size_) {
       const std::uint64_t block = position_ / kBlockSize;
-      if (!LoadBlock(block)) return done > 0 ? static_cast<std::int64_t>(done) : kReadError;
+      if (!LoadBlock(block))
+        return done > 0 ? static_cast<std::int64_t>(done) : kReadError;
       const std::size_t offset = static_cast<std::size_t>(position_ % kBlockSize);
       const std::size_t in_file = static_cast<std::size_t>(size_ - position_);
       const std::size_t take = std::min({size - done, kBlockSize - offset, in_file});
@@ -100,7 +101,8 @@ class IsoFile : public File {
   bool LoadBlock(std::uint64_t block) {
     if (loaded_ && loaded_block_ == block) return true;
     // A hostile extent may point past what a sector number can hold.
-    const std::int64_t sector = static_cast<std::int64_t>(lsn_) + static_cast<std::int64_t>(block);
+    const std::int64_t sector =
+        static_cast<std::int64_t>(lsn_) + static_cast<std::int64_t>(block);
     if (sector > INT32_MAX) return false;
     block_.resize(kBlockSize);
     const long got = iso9660_iso_seek_read(image_.get(), block_.data(),
