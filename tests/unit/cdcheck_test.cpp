@@ -2,7 +2,10 @@
 // must pass, and one fault per test that must produce its diagnostic.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <numeric>
+#include <set>
 
 #include "engine/install_message.h"
 #include "engine/settings_file.h"
@@ -12,7 +15,11 @@
 #include "tools/cdcheck/cli.h"
 #include "tools/cdcheck/cp1252.h"
 #include "tools/cdcheck/json_writer.h"
+#include "tools/cdcheck/posix_cd.h"
 #include "tools/cdcheck/report.h"
+#if ORVIK_CDCHECK_ISO_IMAGES
+#include "tools/cdcheck/iso_image_file_system.h"
+#endif
 #include "unit/test_support.h"
 
 namespace orvik::cdcheck {
@@ -70,7 +77,7 @@ const Diagnostic* Find(const CheckResult& result, Severity severity,
                        const std::string& file, std::size_t line,
                        const std::string& text) {
   for (const auto& d : result.diagnostics.all())
-    if (d.severity == severity && d.where.file == file &&
+    if (d.severity() == severity && d.where.file == file &&
         (line == 0 || d.where.line == line) &&
         d.message.find(text) != std::string::npos)
       return &d;
@@ -156,17 +163,21 @@ TEST_F(CdCheck, WellFormedCdHasNoProblems) {
 
 // Message files: which exist, and the product version they make.
 
-TEST_F(CdCheck, OnlyTheLegacyMessageFileMeansVersion7) {
+TEST_F(CdCheck, OnlyTheLegacyMessageFileMeansVersion7AndItsProgram) {
+  cd_.WriteFile("prog/orvik7.exe", "version 7");
   for (const auto& language : kLanguages) {
     Remove("install/" + std::string(1, language.letter) + "install.dat");
     auto lines = CopyListLines(language.letter);
     lines[3] = "\\install\\install.dat";
+    lines[5] = language.letter == 'i' ? "\\prog\\orvik8.exe" : "\\PROG\\ORVIK7.EXE";
     WriteCopyList(language.letter, lines);
   }
   cd_.WriteFile("install/install.dat", Lines(MessageLines()));
   const CheckResult result = Check();
   EXPECT_EQ(7, result.product_version);
-  EXPECT_EQ(0u, result.diagnostics.Count(Severity::kError)) << Describe(result);
+  EXPECT_TRUE(Finds(result, Severity::kError, "install/iopylist.dat", 0,
+                    "installs no orvik7.exe"));
+  EXPECT_EQ(1u, result.diagnostics.Count(Severity::kError)) << Describe(result);
   EXPECT_EQ("install/install.dat", Language(result, 'f').message_file);
   EXPECT_EQ(8, g_nProductVersion) << "the check must not change the process's version";
 }
@@ -248,12 +259,14 @@ TEST_F(CdCheck, IntroductionOfExactly399BytesFits) {
   EXPECT_EQ(0u, Problems(Check())) << Describe(Check());
 }
 
-TEST_F(CdCheck, SecondMarkerOfTheLastLineReadStaysVisible) {
+TEST_F(CdCheck, SecondMarkerOfTheLastLineReadStaysVisibleButSetupWorks) {
   auto lines = MessageLines();
   lines[13] = "Done.\\n Really\\n done.";
   WriteMessageFile('e', lines);
-  EXPECT_TRUE(Finds(Check(), Severity::kError, "install/einstall.dat", 14,
+  const CheckResult result = Check();
+  EXPECT_TRUE(Finds(result, Severity::kWarning, "install/einstall.dat", 14,
                     "success text (line 13) keeps a visible backslash-n"));
+  EXPECT_EQ(0u, result.diagnostics.Count(Severity::kError)) << Describe(result);
 }
 
 TEST_F(CdCheck, TwoMarkersInTheFirstIntroductionLineAreBothRemoved) {
@@ -334,8 +347,15 @@ TEST_F(CdCheck, LinesAfterTheAnnouncedEntriesAreNeverRead) {
   WriteCopyList('e', lines);
   EXPECT_TRUE(Finds(Check(), Severity::kWarning, "install/eopylist.dat", 11,
                     "this line and the 2 after it are never read"));
+  lines.resize(11);
+  lines[0] = "1 0";
+  WriteCopyList('e', lines);
+  EXPECT_TRUE(Finds(Check(), Severity::kWarning, "install/eopylist.dat", 3,
+                    "this line and the 8 after it are never read: the header "
+                    "announces 1 entry"));
 
   lines.resize(10);
+  lines[0] = "9 0";
   lines.push_back("  ");
   WriteCopyList('e', lines);
   EXPECT_EQ(0u, Problems(Check())) << "trailing blank lines are harmless";
@@ -393,7 +413,8 @@ TEST_F(CdCheck, SameFileNameIgnoringCaseOverwritesAndCountsOnce) {
   WriteCopyList('e', lines);
   const CheckResult result = Check();
   EXPECT_TRUE(Finds(result, Severity::kWarning, "install/eopylist.dat", 11,
-                    "line 10 already puts e.txt"));
+                    "line 10 already puts e.txt into the destination folder (E.TXT "
+                    "is the same name"));
   const InstallPlan& plan = Language(result, 'e').plan;
   EXPECT_EQ(11u, plan.files[3].replaced_by_line);
   EXPECT_EQ(4u, plan.FileCount());
@@ -417,6 +438,21 @@ TEST_F(CdCheck, CopiedDataFileIsDeletedAgain) {
   lines[9] = "\\data\\ASTDATA.AST";
   WriteCopyList('e', lines);
   EXPECT_TRUE(Finds(Check(), Severity::kWarning, "install/eopylist.dat", 10, "deleted again"));
+}
+
+TEST_F(CdCheck, ListThatDoesNotCopyTheShortcutTargetIsAnError) {
+  auto lines = CopyListLines('d');
+  std::swap(lines[2], lines[5]);  // orvik8.exe moved to position 1: checked only
+  WriteCopyList('d', lines);
+  lines = CopyListLines('f');
+  lines[5] = "$\\prog\\Orvik8.EXE";  // kept when present, copied when missing
+  WriteCopyList('f', lines);
+  const CheckResult result = Check();
+  EXPECT_TRUE(Finds(result, Severity::kError, "install/dopylist.dat", 0,
+                    "installs no orvik8.exe, the program the desktop shortcut points "
+                    "to: for Deutsch the shortcut that Setup creates leads nowhere "
+                    "(line 3 names it at position 1"));
+  EXPECT_EQ(1u, result.diagnostics.Count(Severity::kError)) << Describe(result);
 }
 
 // Settings files, by the copy engine's own patch rule.
@@ -465,11 +501,33 @@ TEST(SettingsFile, PatcherTellsWhereTheLetterWentAcrossChunks) {
 
 // Reports.
 
-TEST(CdCheckReport, DiagnosticsReadLikeCompilerOutput) {
-  EXPECT_EQ("install/dinstall.dat:12:200: error: too long",
-            FormatDiagnostic({{"install/dinstall.dat", 12, 200}, Severity::kError, "too long"}));
-  EXPECT_EQ("install/: note: version 8",
-            FormatDiagnostic({{"install/"}, Severity::kNote, "version 8"}));
+TEST(CdCheckReport, DiagnosticsReadLikeCompilerOutputUnderThePathGiven) {
+  const Diagnostic long_line{{"install/dinstall.dat", 12, 200}, Rule::kMessageFileLongLine,
+                             "too long"};
+  EXPECT_EQ("install/dinstall.dat:12:200: error: too long [message-file/long-line]",
+            FormatDiagnostic(long_line));
+  EXPECT_EQ("../cds/orvik/install/dinstall.dat:12:200: error: too long "
+            "[message-file/long-line]",
+            FormatDiagnostic(long_line, "../cds/orvik"));
+  EXPECT_EQ("E:\\install\\: note: version 8 [message-file/product-version]",
+            FormatDiagnostic({{"install/"}, Rule::kMessageFileVersion, "version 8"}, "E:"));
+  EXPECT_EQ("C:\\cds\\orvik\\prog\\x.mar", PathAsGiven("C:\\cds\\orvik", "prog/x.mar"));
+  EXPECT_EQ("cd/prog/x.mar", PathAsGiven("cd/", "prog/x.mar"));
+}
+
+TEST(CdCheckReport, RuleIdsAreUniqueAndNamedByArea) {
+  std::set<std::string> ids;
+  for (std::size_t i = 0; i < kRuleCount; ++i) {
+    const std::string id = InfoOf(RuleAt(i)).id;
+    EXPECT_TRUE(ids.insert(id).second) << id << " twice";
+    const std::size_t slash = id.find('/');
+    ASSERT_NE(std::string::npos, slash) << id;
+    EXPECT_TRUE((std::set<std::string>{"message-file", "copy-list", "settings-file"})
+                    .count(id.substr(0, slash)))
+        << id;
+    EXPECT_EQ(std::string::npos, id.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-/"))
+        << id;
+  }
 }
 
 TEST(CdCheckReport, JsonStringsComeOutAsAsciiWithEscapes) {
@@ -480,14 +538,17 @@ TEST(CdCheckReport, JsonStringsComeOutAsAsciiWithEscapes) {
 TEST(CdCheckReport, JsonDocumentHoldsDiagnosticsAndLanguages) {
   CheckResult result;
   result.product_version = 8;
-  result.diagnostics.Warning({"install/finstall.dat"}, "cr\xE9\xE9");
+  result.diagnostics.Add(Rule::kMessageFileUtf8, {"install/finstall.dat"}, "cr\xE9\xE9");
   LanguageResult french;
   french.letter = 'f';
   french.name = "Fran\xE7" "ais";
   french.plan.files.push_back({"aide.txt", "\\lang\\fr\\aide.txt", 12, 195, false, 0});
   result.languages.push_back(french);
-  const std::string json = FormatJson(result, {});
+  const std::string json = FormatJson(result, {false, "/m\xC3\xA9" "dia/cd"});
   EXPECT_NE(std::string::npos, json.find("\"line\": null"));
+  EXPECT_NE(std::string::npos, json.find("\"rule\": \"message-file/utf8-text\""));
+  EXPECT_NE(std::string::npos,
+            json.find("\"path\": \"/m\\u00e9dia/cd/install/finstall.dat\""));
   EXPECT_NE(std::string::npos, json.find("\"message\": \"cr\\u00e9\\u00e9\""));
   EXPECT_NE(std::string::npos, json.find("\"name\": \"Fran\\u00e7ais\""));
   EXPECT_NE(std::string::npos, json.find("\"total_bytes\": 195"));
@@ -497,19 +558,20 @@ TEST(CdCheckReport, JsonDocumentHoldsDiagnosticsAndLanguages) {
 
 TEST(CdCheckReport, TextIsUtf8AndQuietShowsOnlyProblems) {
   CheckResult result;
-  result.diagnostics.Note({"install/"}, "version 8");
+  result.diagnostics.Add(Rule::kMessageFileVersion, {"install/"}, "version 8");
   LanguageResult french;
   french.name = "Fran\xE7" "ais";
   result.languages.push_back(french);
   const std::string full = FormatText(result, {});
   EXPECT_NE(std::string::npos, full.find("Fran\xC3\xA7" "ais"));
   EXPECT_NE(std::string::npos, full.find("orvik-cdcheck: 0 errors, 0 warnings\n"));
-  EXPECT_EQ("", FormatText(result, {true}));
+  EXPECT_EQ("", FormatText(result, {true, ""}));
 
-  result.diagnostics.Error({"install/eopylist.dat", 3}, "bad\x01name");
-  EXPECT_EQ("install/eopylist.dat:3: error: bad\\x01name\n"
+  result.diagnostics.Add(Rule::kCopyListSourceMissing, {"install/eopylist.dat", 3},
+                         "bad\x01name");
+  EXPECT_EQ("install/eopylist.dat:3: error: bad\\x01name [copy-list/source-missing]\n"
             "orvik-cdcheck: 1 error, 0 warnings\n",
-            FormatText(result, {true}));
+            FormatText(result, {true, ""}));
 }
 
 // The command line.
@@ -518,31 +580,42 @@ class CdCheckTool : public CdCheck {
  protected:
   int Run(const std::vector<std::string>& args) {
     output_ = ToolOutput();
-    const CdOpener open = [](const std::string& folder) -> std::unique_ptr<FileSystem> {
-      if (folder == "not-a-folder") return nullptr;
-      auto files = std::make_unique<PosixFileSystem>();
-      files->MapDrive(kCdDrive, folder);
-      return files;
-    };
-    return RunCdCheckTool(args, open, output_);
+    return RunCdCheckTool(args, OpenCdOnPosix, output_);
+  }
+  bool OutHas(const std::string& text) const {
+    return output_.out.find(text) != std::string::npos;
   }
   ToolOutput output_;
 };
 
 TEST_F(CdCheckTool, ExitStatusTellsCleanErrorsAndUsage) {
   EXPECT_EQ(kExitClean, Run({cd_.path()}));
-  EXPECT_EQ(kExitClean, Run({"--help"}));
+  EXPECT_EQ(kExitClean, Run({"/?"}));
+  EXPECT_TRUE(OutHas("usage: orvik-cdcheck"));
+  EXPECT_EQ(kExitClean, Run({"--version"}));
+  EXPECT_EQ(std::string("orvik-cdcheck ") + kCdCheckVersion + "\n", output_.out);
   EXPECT_EQ(kExitUsage, Run({}));
   EXPECT_EQ(kExitUsage, Run({"--verbose", cd_.path()}));
+  EXPECT_EQ(kExitUsage, Run({"--format", "xml", cd_.path()}));
+  EXPECT_EQ(kExitUsage, Run({cd_.path(), "--format"}));
   EXPECT_EQ(kExitUsage, Run({cd_.path(), cd_.path()}));
-  EXPECT_EQ(kExitUsage, Run({"not-a-folder"}));
-  EXPECT_NE(std::string::npos, output_.err.find("not a folder"));
+  EXPECT_EQ(kExitUsage, Run({cd_.path() + "/missing"}));
+  EXPECT_NE(std::string::npos, output_.err.find("no such folder or ISO image"));
+  EXPECT_EQ(kExitUsage, Run({cd_.path() + "/setup.txt"}));
+  EXPECT_NE(std::string::npos, output_.err.find("neither a folder nor"));
+
+  cd_.WriteFile("install/eopylist.dat", Lines(CopyListLines('e')) + "\\lang\\extra.txt\r\n");
+  EXPECT_EQ(kExitClean, Run({"--quiet", cd_.path()}));
+  EXPECT_EQ(kExitErrors, Run({"--quiet", "--werror", cd_.path()}));
+  EXPECT_TRUE(OutHas(cd_.path() + "/install/eopylist.dat:11: warning:"));
 
   Remove("prog/orvik8.exe");
-  EXPECT_EQ(kExitErrors, Run({"--quiet", cd_.path()}));
-  EXPECT_NE(std::string::npos, output_.out.find("install/eopylist.dat:6: error:"));
+  EXPECT_EQ(kExitErrors, Run({"--quiet", cd_.path() + "/"}));
+  EXPECT_TRUE(OutHas(cd_.path() + "/install/eopylist.dat:6: error:"));
   EXPECT_EQ(kExitErrors, Run({"--json", cd_.path()}));
   EXPECT_EQ('{', output_.out.front());
+  EXPECT_EQ(kExitErrors, Run({"--format=sarif", cd_.path()}));
+  EXPECT_TRUE(OutHas("\"version\": \"2.1.0\""));
 }
 
 // The Windows program's view of a folder as the CD.
@@ -554,6 +627,16 @@ TEST(CdRootFileSystem, PathsOnTheCdDriveLeadIntoTheFolderAndNoOthers) {
   EXPECT_FALSE(cd.HostPath("\\install\\x.dat").has_value());
   EXPECT_FALSE(cd.HostPath("C:\\install\\x.dat").has_value());
   EXPECT_FALSE(cd.HostPath("D:install\\x.dat").has_value());
+  EXPECT_FALSE(cd.HostPath("D:\\install\\x?.dat").has_value());
+}
+
+TEST(CdRootFileSystem, DotsResolveAgainstTheCdRootAndNeverLeaveIt) {
+  const CdRootFileSystem cd(std::make_unique<PosixFileSystem>(), 'D', "C:\\cds\\orvik");
+  EXPECT_EQ("C:\\cds\\orvik\\prog\\x.exe",
+            cd.HostPath("D:\\install\\.\\..\\prog\\x.exe").value_or("none"));
+  EXPECT_EQ("C:\\cds\\orvik\\windows\\win.ini",
+            cd.HostPath("D:\\..\\..\\windows\\win.ini").value_or("none"));
+  EXPECT_EQ("C:\\cds\\orvik\\x", cd.HostPath("D:/install//../../x").value_or("none"));
 }
 
 TEST(CdRootFileSystem, ReadsTheFolderThroughTheHostFileSystem) {
@@ -565,6 +648,85 @@ TEST(CdRootFileSystem, ReadsTheFolderThroughTheHostFileSystem) {
   EXPECT_NE(nullptr, cd.OpenForReading("D:\\install\\einstall.dat"));
   EXPECT_EQ(nullptr, cd.OpenForWriting("D:\\install\\new.dat"));
 }
+
+#if ORVIK_CDCHECK_ISO_IMAGES
+// ISO images made by xorriso from the sample CD, read as Setup reads a CD.
+
+bool HaveXorriso() { return std::system("command -v xorriso >/dev/null 2>&1") == 0; }
+
+// `names`: "-J" for Joliet names, "" for ISO 9660 names alone.
+std::string MakeImage(const TempFolder& folder, const std::string& names,
+                      const std::string& tree = ORVIK_SAMPLE_CD) {
+  const std::string image = folder.path() + "/orvik8" + names + ".iso";
+  const std::string command = "xorriso -as mkisofs " + names + " -quiet -o '" + image +
+                              "' '" + tree + "' >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0 ? image : "";
+}
+
+class CdCheckIsoImage : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    if (!HaveXorriso()) GTEST_SKIP() << "xorriso is not installed";
+    image_ = MakeImage(folder_, GetParam());
+    ASSERT_FALSE(image_.empty()) << "xorriso failed";
+  }
+  std::unique_ptr<FileSystem> OpenImage() const {
+    std::string error;
+    auto files = OpenIsoImage(image_, kCdDrive, error);
+    EXPECT_NE(nullptr, files) << error;
+    return files;
+  }
+
+  TempFolder folder_;
+  std::string image_;
+};
+
+TEST_P(CdCheckIsoImage, ImageOfTheSampleCdChecksAsTheFolderDoes) {
+  ToolOutput output;
+  EXPECT_EQ(kExitClean, RunCdCheckTool({"--werror", image_}, OpenCdOnPosix, output))
+      << output.out << output.err;
+  EXPECT_NE(std::string::npos, output.out.find(image_ + "/install/: note: version 8"));
+  const auto files = OpenImage();
+  const CheckResult image = CheckCd(*files, kCdDrive);
+  const CheckResult folder = CheckFolder(ORVIK_SAMPLE_CD);
+  for (const auto& language : kLanguages) {
+    const InstallPlan& from_image = Language(image, language.letter).plan;
+    EXPECT_EQ(InstalledNames(Language(folder, language.letter).plan),
+              InstalledNames(from_image));
+    EXPECT_EQ(Language(folder, language.letter).plan.TotalBytes(), from_image.TotalBytes());
+  }
+}
+
+TEST_P(CdCheckIsoImage, NamesAreFoundIgnoringCaseWithinTheImageAndFilesReadWhole) {
+  const auto files = OpenImage();
+  const auto fonts = files->OpenForReading("d:\\Prog\\..\\..\\DATA\\.\\Fonts.DAT");
+  ASSERT_NE(nullptr, fonts);
+  const FileContent content = ReadContent(*fonts, true);
+  EXPECT_FALSE(content.read_error);
+  PosixFileSystem sample;
+  sample.MapDrive(kCdDrive, ORVIK_SAMPLE_CD);
+  EXPECT_EQ(ReadContent(*sample.OpenForReading("D:\\data\\fonts.dat"), true).bytes,
+            content.bytes);
+  EXPECT_EQ(nullptr, files->OpenForReading("D:\\data"));
+  EXPECT_EQ(nullptr, files->OpenForReading("D:\\data\\fonts.dat\\x"));
+  EXPECT_EQ(nullptr, files->OpenForReading("\\data\\fonts.dat"));
+  EXPECT_EQ(nullptr, files->OpenForWriting("D:\\data\\new.dat"));
+}
+
+INSTANTIATE_TEST_SUITE_P(JolietAndPlainNames, CdCheckIsoImage, ::testing::Values("-J", ""));
+
+TEST(CdCheckIsoImageDamaged, TruncatedImageGivesErrorsNotACrash) {
+  if (!HaveXorriso()) GTEST_SKIP() << "xorriso is not installed";
+  TempFolder folder;
+  const std::string image = MakeImage(folder, "-J");
+  ASSERT_FALSE(image.empty());
+  // The directories, at the start of the image, stay; the files are cut off.
+  std::filesystem::resize_file(image, 40 * 2048);
+  ToolOutput output;
+  EXPECT_EQ(kExitErrors, RunCdCheckTool({"--quiet", image}, OpenCdOnPosix, output));
+  EXPECT_NE(std::string::npos, output.out.find("cannot be read to its end")) << output.out;
+}
+#endif
 
 // Windows-1252.
 

@@ -11,7 +11,7 @@ CheckResult CheckCd(FileSystem& files, char drive) {
   CheckResult result;
   const MessageFileUse messages = CheckMessageFiles(cd, result.diagnostics);
   result.product_version = messages.product_version;
-  auto installs = CheckCopyLists(cd, result.diagnostics);
+  auto installs = CheckCopyLists(cd, messages.version_of_language, result.diagnostics);
 
   for (const auto& language : kLanguages) {
     LanguageResult entry;

@@ -1,5 +1,7 @@
 #include "tools/cdcheck/cd_root_file_system.h"
 
+#include "tools/cdcheck/cd_path.h"
+
 namespace orvik::cdcheck {
 
 namespace {
@@ -26,11 +28,15 @@ CdRootFileSystem::CdRootFileSystem(std::unique_ptr<FileSystem> host, char drive,
       drive_(AsciiUpper(drive)),
       root_(WithoutTrailingSeparators(std::move(root))) {}
 
+// Resolved here rather than by the host, which would take "D:\..\x" to
+// the folder above the CD's.
 std::optional<std::string> CdRootFileSystem::HostPath(const std::string& path) const {
-  if (path.size() < 3 || AsciiUpper(path[0]) != drive_ || path[1] != ':' ||
-      !IsSeparator(path[2]))
-    return std::nullopt;
-  return root_ + path.substr(2);
+  const auto components = CdPathComponents(path, drive_);
+  if (!components) return std::nullopt;
+  if (components->empty()) return root_ + "\\";
+  std::string host = root_;
+  for (const auto& name : *components) host += "\\" + name;
+  return host;
 }
 
 std::unique_ptr<File> CdRootFileSystem::OpenForReading(const std::string& path) {

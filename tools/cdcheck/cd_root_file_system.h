@@ -16,7 +16,8 @@ class CdRootFileSystem : public FileSystem {
  public:
   CdRootFileSystem(std::unique_ptr<FileSystem> host, char drive, std::string root);
 
-  // The host path for a path on the CD's drive, or nothing.
+  // The host path for a path on the CD's drive, always inside the folder,
+  // or nothing.
   std::optional<std::string> HostPath(const std::string& path) const;
 
   std::unique_ptr<File> OpenForReading(const std::string& path) override;

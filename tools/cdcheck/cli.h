@@ -1,6 +1,6 @@
 // The command line of orvik-cdcheck, shared by its POSIX and Windows
-// programs, which differ only in how they reach the CD folder and how they
-// hand the output to the console.
+// programs, which differ only in how they reach the CD and how they hand
+// the output to the console.
 #pragma once
 
 #include <functional>
@@ -13,15 +13,19 @@
 namespace orvik::cdcheck {
 
 // Exit status.
-constexpr int kExitClean = 0;   // no error (warnings allowed)
-constexpr int kExitErrors = 1;  // the CD has at least one error
-constexpr int kExitUsage = 2;   // bad command line, or no such folder
+constexpr int kExitClean = 0;   // no error (warnings allowed without --werror)
+constexpr int kExitErrors = 1;  // an error, or a warning with --werror
+constexpr int kExitUsage = 2;   // bad command line, or no CD where it points
+
+enum class OutputFormat { kText, kJson, kSarif };
 
 struct CdCheckOptions {
-  std::string cd_folder;
+  std::string cd_path;
   bool quiet = false;
-  bool json = false;
+  OutputFormat format = OutputFormat::kText;
+  bool werror = false;
   bool help = false;
+  bool version = false;
 };
 
 struct ParsedCdCheckArguments {
@@ -33,13 +37,18 @@ struct ParsedCdCheckArguments {
 ParsedCdCheckArguments ParseCdCheckArguments(const std::vector<std::string>& args);
 
 extern const char kCdCheckUsage[];
+extern const char kCdCheckVersion[];
 
-// Makes the folder the CD in kCdDrive; null when it is not a folder.
-using CdOpener =
-    std::function<std::unique_ptr<FileSystem>(const std::string& folder)>;
+// The CD that a command-line argument names, in kCdDrive.
+struct OpenedCd {
+  std::unique_ptr<FileSystem> files;  // null when there is none
+  std::string display_path;  // the argument as given, in UTF-8
+  std::string error;         // why there is none: "... is not a folder"
+};
+using CdOpener = std::function<OpenedCd(const std::string& cd_path)>;
 
 struct ToolOutput {
-  std::string out;  // UTF-8 (text) or ASCII (JSON)
+  std::string out;  // UTF-8 (text) or ASCII (JSON, SARIF)
   std::string err;  // UTF-8
 };
 

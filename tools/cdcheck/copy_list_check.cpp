@@ -24,10 +24,22 @@ constexpr char kNoCopyListDrive = 0;
 constexpr char kCopyListDriveMark = ':';
 // The longest line, line break included, that the format allows.
 constexpr std::size_t kCopyListLineBytes = 99;
+// Setup's product version before a message file says otherwise.
+constexpr int kSetupStartVersion = 8;
 // Removed from the destination folder after every installation.
 constexpr const char* kStaleDataFiles[] = {"\\astdata.ast", "\\astdata.lim"};
 
 std::string Code(InstallResult result) { return std::to_string(ResultCode(result)); }
+
+int VersionOf(const std::map<char, int>& versions, char language) {
+  const auto known = versions.find(language);
+  return known != versions.end() ? known->second : kSetupStartVersion;
+}
+
+std::string Entries(long long count) {
+  return count < 0 ? std::to_string(count) + " entries"
+                   : Counted(static_cast<std::uint64_t>(count), "entry", "entries");
+}
 
 bool IsBlankLine(const std::string& line) {
   return line.find_first_not_of(" \t\r\n\v\f") == std::string::npos;
@@ -55,7 +67,12 @@ class CopyListChecker {
  public:
   CopyListChecker(const Cd& cd, Diagnostics& out) : cd_(cd), out_(out) {}
 
-  InstallPlan Check(const std::string& list_name);
+  struct Checked {
+    InstallPlan plan;
+    CopyList list;
+    bool parsed = false;  // the whole list as the header announces it
+  };
+  Checked Check(const std::string& list_name);
 
  private:
   struct CopiedName {
@@ -82,6 +99,8 @@ class CopyListChecker {
   void CheckEntry(ListRun& run, const CopyListEntry& entry, std::size_t position);
   void CheckCopiedEntry(ListRun& run, const CopyListEntry& entry,
                         const std::string& destination, const SourceFile& source);
+  void ReportSameDestination(const CopyListEntry& entry, const std::string& name,
+                             const CopiedName& earlier, const ListRun& run);
   void Plan(ListRun& run, const CopyListEntry& entry,
             const std::string& destination, const SourceFile& source);
   void Stop(ListRun& run, std::size_t line, const std::string& why);
@@ -123,37 +142,39 @@ void CopyListChecker::CheckHeader(ListRun& run, CopyListStatus status,
     case CopyListStatus::kOk:
       break;
     case CopyListStatus::kBadHeader:
-      out_.Error({run.display, 1},
-                 "the first line must begin with the number of entries: " + rejected);
+      out_.Add(Rule::kCopyListBadHeader, {run.display, 1},
+               "the first line must begin with the number of entries: " + rejected);
       Stop(run, 1, "the header is not a number");
       return;
     case CopyListStatus::kMissingEntries:
-      out_.Error({run.display, lines.size()},
-                 "the header announces " + std::to_string(list.entry_count) +
-                     " entries, but only " + std::to_string(list.entries.size()) +
-                     " follow: " + rejected);
+      out_.Add(Rule::kCopyListMissingEntries, {run.display, lines.size()},
+               "the header announces " + Entries(list.entry_count) + ", but only " +
+                   std::to_string(list.entries.size()) +
+                   (list.entries.size() == 1 ? " follows: " : " follow: ") + rejected);
       Stop(run, lines.size(), "entry lines are missing");
       return;
     case CopyListStatus::kEntryWithoutName:
-      out_.Error({run.display, at_line}, "the entry line holds no name: " + rejected);
+      out_.Add(Rule::kCopyListEntryWithoutName, {run.display, at_line},
+               "the entry line holds no name: " + rejected);
       Stop(run, at_line, "an entry line holds no name");
       return;
     case CopyListStatus::kReadError:
-      out_.Error({run.display}, "cannot be read to its end: " + rejected);
+      out_.Add(Rule::kCopyListUnreadable, {run.display},
+               "cannot be read to its end: " + rejected);
       Stop(run, at_line, "the list cannot be read");
       return;
   }
   if (list.entry_count <= 0)
-    out_.Warning({run.display, 1}, "the header announces no entries: nothing is copied");
+    out_.Add(Rule::kCopyListNoEntries, {run.display, 1},
+             "the header announces no entries: nothing is copied");
   for (std::size_t i = list.entries.size() + 1; i < lines.size(); ++i) {
     if (IsBlankLine(lines[i])) continue;
     const std::size_t after = lines.size() - i - 1;
-    out_.Warning({run.display, i + 1},
-                 "this line" +
-                     (after == 0 ? std::string()
-                                 : " and the " + std::to_string(after) + " after it") +
-                     " are never read: the header announces " +
-                     std::to_string(list.entry_count) + " entries");
+    out_.Add(Rule::kCopyListUnreadLines, {run.display, i + 1},
+             (after == 0 ? std::string("this line is")
+                         : "this line and the " + std::to_string(after) +
+                               " after it are") +
+                 " never read: the header announces " + Entries(list.entry_count));
     break;
   }
 }
@@ -163,12 +184,12 @@ void CopyListChecker::CheckLineLengths(const ListRun& run,
                                        std::size_t lines_read) {
   for (std::size_t i = 0; i < lines.size() && i < lines_read; ++i)
     if (lines[i].size() > kCopyListLineBytes)
-      out_.Warning({run.display, i + 1, kCopyListLineBytes + 1},
-                   "the line is " + std::to_string(lines[i].size()) +
-                       " bytes long with its line break, more than the " +
-                       std::to_string(kCopyListLineBytes) +
-                       " a copy-list line may have; earlier releases of Setup "
-                       "read the rest as a line of its own");
+      out_.Add(Rule::kCopyListLongLine, {run.display, i + 1, kCopyListLineBytes + 1},
+               "the line is " + std::to_string(lines[i].size()) +
+                   " bytes long with its line break, more than the " +
+                   std::to_string(kCopyListLineBytes) +
+                   " a copy-list line may have; earlier releases of Setup read "
+                   "the rest as a line of its own");
 }
 
 const SourceFile* CopyListChecker::OpenableSource(ListRun& run,
@@ -176,25 +197,26 @@ const SourceFile* CopyListChecker::OpenableSource(ListRun& run,
                                                   std::size_t position) {
   const Location at{run.display, entry.line_number};
   if (entry.name[0] == kCopyListDriveMark) {
-    out_.Error(at, "'" + entry.name +
-                       "': a name beginning with ':' is taken from the copy "
-                       "list's own drive, which Setup never names: the file "
-                       "cannot be opened and the installation stops here with " +
-                       Code(InstallResult::kSourceFileFailed));
+    out_.Add(Rule::kCopyListCopyListDrive, at,
+             "'" + entry.name +
+                 "': a name beginning with ':' is taken from the copy list's own "
+                 "drive, which Setup never names: the file cannot be opened and "
+                 "the installation stops here with " +
+                 Code(InstallResult::kSourceFileFailed));
     Stop(run, entry.line_number, entry.name + " cannot be opened");
     return nullptr;
   }
   const SourceFile& source =
       Source(SourcePath(entry.name, kNoCopyListDrive, cd_.drive()));
   if (source.opens) return &source;
-  out_.Error(at, entry.name + " is not on the CD: every installation by this "
-                              "list stops here with " +
-                     Code(InstallResult::kSourceFileFailed) +
-                     (IsCheckOnlyPosition(position)
-                          ? " (position " + std::to_string(position) +
-                                " is only checked, not copied, but the file "
-                                "must be there)"
-                          : ""));
+  out_.Add(Rule::kCopyListSourceMissing, at,
+           entry.name + " is not on the CD: every installation by this list stops "
+                        "here with " +
+               Code(InstallResult::kSourceFileFailed) +
+               (IsCheckOnlyPosition(position)
+                    ? " (position " + std::to_string(position) +
+                          " is only checked, not copied, but the file must be there)"
+                    : ""));
   Stop(run, entry.line_number, entry.name + " is not on the CD");
   return nullptr;
 }
@@ -206,26 +228,48 @@ void CopyListChecker::CheckEntry(ListRun& run, const CopyListEntry& entry,
   const Location at{run.display, entry.line_number};
   if (IsCheckOnlyPosition(position)) {
     if (entry.keep_existing)
-      out_.Note(at, "'$' does nothing here: position " + std::to_string(position) +
-                        " is only checked, not copied");
+      out_.Add(Rule::kCopyListKeepExistingCheckOnly, at,
+               "'$' does nothing here: position " + std::to_string(position) +
+                   " is only checked, not copied");
     return;
   }
   if (source->read_error) {
-    out_.Error(at, entry.name + " cannot be read to its end: the installation "
-                                "stops here with " +
-                       Code(InstallResult::kSourceFileFailed));
+    out_.Add(Rule::kCopyListSourceUnreadable, at,
+             entry.name + " cannot be read to its end: the installation stops "
+                          "here with " +
+                 Code(InstallResult::kSourceFileFailed));
     Stop(run, entry.line_number, entry.name + " cannot be read");
     return;
   }
   const auto destination = DestinationName(entry.name);
   if (!destination) {
-    out_.Error(at, "no file name in the destination folder can be formed from " +
-                       entry.name + ": the installation stops here with " +
-                       Code(InstallResult::kDestFileFailed));
+    out_.Add(Rule::kCopyListNoDestinationName, at,
+             "no file name in the destination folder can be formed from " +
+                 entry.name + ": the installation stops here with " +
+                 Code(InstallResult::kDestFileFailed));
     Stop(run, entry.line_number, entry.name + " has no destination name");
     return;
   }
   CheckCopiedEntry(run, entry, *destination, *source);
+}
+
+void CopyListChecker::ReportSameDestination(const CopyListEntry& entry,
+                                            const std::string& name,
+                                            const CopiedName& earlier,
+                                            const ListRun& run) {
+  const Location at{run.display, entry.line_number};
+  std::string earlier_copy = "line " + std::to_string(earlier.line) +
+                             " already puts " + earlier.name +
+                             " into the destination folder";
+  if (name != earlier.name)
+    earlier_copy += " (" + name + " is the same name: Windows compares file "
+                                  "names ignoring case)";
+  if (entry.keep_existing)
+    out_.Add(Rule::kCopyListKeepExistingNeverCopied, at,
+             "never copied: " + earlier_copy + ", and '$' keeps a file that is there");
+  else
+    out_.Add(Rule::kCopyListDuplicateDestination, at,
+             "overwrites an earlier copy: " + earlier_copy);
 }
 
 void CopyListChecker::CheckCopiedEntry(ListRun& run, const CopyListEntry& entry,
@@ -235,24 +279,17 @@ void CopyListChecker::CheckCopiedEntry(ListRun& run, const CopyListEntry& entry,
   const std::string name = BareName(destination);
   const std::string key = FoldCase(destination);
   const auto earlier = run.copied.find(key);
-  if (earlier != run.copied.end()) {
-    const std::string earlier_copy = "line " + std::to_string(earlier->second.line) +
-                                     " already puts " + earlier->second.name +
-                                     " into the destination folder";
-    if (entry.keep_existing)
-      out_.Warning(at, "never copied: " + earlier_copy + ", and '$' keeps a file "
-                                                         "that is there");
-    else
-      out_.Warning(at, "overwrites an earlier copy: " + earlier_copy +
-                           " (file names compare ignoring case)");
-  } else if (entry.keep_existing) {
-    out_.Note(at, "'$': copied only when " + name +
-                      " is not in the destination folder yet, so a "
-                      "reinstallation keeps the user's copy");
-  }
+  if (earlier != run.copied.end())
+    ReportSameDestination(entry, name, earlier->second, run);
+  else if (entry.keep_existing)
+    out_.Add(Rule::kCopyListKeepExisting, at,
+             "'$': copied only when " + name +
+                 " is not in the destination folder yet, so a reinstallation "
+                 "keeps the user's copy");
   if (IsStaleDataFile(destination))
-    out_.Warning(at, name + " is deleted again: Setup removes it from the "
-                            "destination folder after copying");
+    out_.Add(Rule::kCopyListDeletedAfterCopy, at,
+             name + " is deleted again: Setup removes it from the destination "
+                    "folder after copying");
   if (earlier == run.copied.end()) run.copied[key] = {entry.line_number, name};
 
   if (SettingsFileNamed(destination) != SettingsFile::kNone &&
@@ -275,26 +312,73 @@ void CopyListChecker::Plan(ListRun& run, const CopyListEntry& entry,
                             source.bytes, entry.keep_existing, 0});
 }
 
-InstallPlan CopyListChecker::Check(const std::string& list_name) {
+CopyListChecker::Checked CopyListChecker::Check(const std::string& list_name) {
   ListRun run;
   run.display = DisplayName(list_name);
+  Checked checked;
   auto list_file = cd_.Open(list_name);
   auto lines_file = cd_.Open(list_name);
   if (!list_file || !lines_file) {
-    out_.Error({run.display}, "cannot be opened");
-    run.plan.stop = run.display + " cannot be opened";
-    return run.plan;
+    out_.Add(Rule::kCopyListUnreadable, {run.display}, "cannot be opened");
+    checked.plan.stop = run.display + " cannot be opened";
+    return checked;
   }
-  CopyList list;
-  const CopyListStatus status = ParseCopyList(*list_file, list);
+  const CopyListStatus status = ParseCopyList(*list_file, checked.list);
   const std::vector<std::string> lines =
       ReadLines(*lines_file, LineReader::kUnlimited).lines;
+  const CopyList& list = checked.list;
 
   CheckHeader(run, status, list, lines);
   CheckLineLengths(run, lines, list.entries.size() + 1);
   for (std::size_t position = 0; position < list.entries.size(); ++position)
     CheckEntry(run, list.entries[position], position);
-  return run.plan;
+  checked.plan = std::move(run.plan);
+  checked.parsed = status == CopyListStatus::kOk;
+  return checked;
+}
+
+std::string ShortcutTarget(int product_version) {
+  return "orvik" + std::to_string(product_version) + ".exe";
+}
+
+// The position of the first entry that lands on `folded_name`, among those
+// that are copied or those only checked.
+std::optional<std::size_t> FirstEntryNamed(const CopyList& list,
+                                           const std::string& folded_name,
+                                           bool check_only) {
+  for (std::size_t position = 0; position < list.entries.size(); ++position) {
+    const auto destination = DestinationName(list.entries[position].name);
+    if (IsCheckOnlyPosition(position) == check_only && destination &&
+        FoldCase(*destination) == folded_name)
+      return position;
+  }
+  return std::nullopt;
+}
+
+// A program named at a position that is only checked is the likely slip of
+// an entry moved by a line.
+std::string CheckOnlyHint(const CopyList& list, const std::string& folded_target) {
+  const auto position = FirstEntryNamed(list, folded_target, true);
+  if (!position) return "";
+  return " (line " + std::to_string(list.entries[*position].line_number) +
+         " names it at position " + std::to_string(*position) +
+         ", which is only checked, not copied)";
+}
+
+// Setup points the desktop shortcut at orvik8.exe (orvik7.exe for a
+// version 7 CD) in the destination folder without looking whether the list
+// put it there.
+void CheckShortcutTarget(const std::string& display, const CopyList& list,
+                         int product_version, const std::vector<std::string>& languages,
+                         Diagnostics& out) {
+  const std::string target = ShortcutTarget(product_version);
+  const std::string folded_target = FoldCase("\\" + target);
+  if (FirstEntryNamed(list, folded_target, false)) return;
+  out.Add(Rule::kCopyListShortcutTargetMissing, {display},
+          "installs no " + target +
+              ", the program the desktop shortcut points to: for " +
+              JoinWithAnd(languages) + " the shortcut that Setup creates leads nowhere" +
+              CheckOnlyHint(list, folded_target));
 }
 
 }  // namespace
@@ -309,7 +393,9 @@ std::vector<std::string> CopyListNames(char language) {
   return names;
 }
 
-std::map<char, LanguageInstall> CheckCopyLists(const Cd& cd, Diagnostics& out) {
+std::map<char, LanguageInstall> CheckCopyLists(const Cd& cd,
+                                               const std::map<char, int>& versions,
+                                               Diagnostics& out) {
   std::map<char, LanguageInstall> installs;
   // Each list once, in the order the languages first use it.
   std::vector<std::pair<std::string, std::vector<char>>> users;
@@ -320,15 +406,17 @@ std::map<char, LanguageInstall> CheckCopyLists(const Cd& cd, Diagnostics& out) {
     for (const auto& name : names)
       if (chosen.empty() && cd.Exists(name)) chosen = name;
     if (chosen.empty()) {
-      out.Error({own}, std::string("no copy list for ") + language.name +
-                           ": every installation in it stops with " +
-                           Code(InstallResult::kCopyListFailed));
+      out.Add(Rule::kCopyListNone, {own},
+              std::string("no copy list for ") + language.name +
+                  ": every installation in it stops with " +
+                  Code(InstallResult::kCopyListFailed));
       installs[language.letter].plan.stop = "no copy list";
       continue;
     }
     if (chosen != names.front())
-      out.Warning({own}, std::string("missing: Setup installs ") + language.name +
-                             " by " + DisplayName(chosen));
+      out.Add(Rule::kCopyListFallback, {own},
+              std::string("missing: Setup installs ") + language.name + " by " +
+                  DisplayName(chosen));
     installs[language.letter].copy_list = DisplayName(chosen);
     auto user = users.begin();
     while (user != users.end() && user->first != chosen) ++user;
@@ -338,8 +426,15 @@ std::map<char, LanguageInstall> CheckCopyLists(const Cd& cd, Diagnostics& out) {
 
   CopyListChecker checker(cd, out);
   for (const auto& [name, letters] : users) {
-    const InstallPlan plan = checker.Check(name);
-    for (char letter : letters) installs[letter].plan = plan;
+    const auto checked = checker.Check(name);
+    std::map<int, std::vector<std::string>> languages_of_version;
+    for (char letter : letters) {
+      installs[letter].plan = checked.plan;
+      languages_of_version[VersionOf(versions, letter)].push_back(LanguageName(letter));
+    }
+    if (!checked.parsed) continue;
+    for (const auto& [version, languages] : languages_of_version)
+      CheckShortcutTarget(DisplayName(name), checked.list, version, languages, out);
   }
   return installs;
 }

@@ -23,7 +23,11 @@ struct LanguageInstall {
   InstallPlan plan;
 };
 
-// Checks each copy list that some language uses, once.
-std::map<char, LanguageInstall> CheckCopyLists(const Cd& cd, Diagnostics& out);
+// Checks each copy list that some language uses, once. `versions` holds
+// the product version each language's message file makes (8 when absent),
+// which names the program the desktop shortcut points to.
+std::map<char, LanguageInstall> CheckCopyLists(const Cd& cd,
+                                               const std::map<char, int>& versions,
+                                               Diagnostics& out);
 
 }  // namespace orvik::cdcheck

@@ -24,15 +24,30 @@ void AppendUtf8(std::string& out, std::uint32_t code_point) {
   }
 }
 
-// Length of the UTF-8 sequence that starts with `lead`, 0 if none does.
-std::size_t Utf8SequenceLength(unsigned char lead) {
-  if (lead >= 0xC2 && lead <= 0xDF) return 2;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  return 0;
+std::optional<unsigned char> Cp1252ByteOf(std::uint32_t code_point) {
+  if (code_point < 0x80 || (code_point >= 0xA0 && code_point <= 0xFF))
+    return static_cast<unsigned char>(code_point);
+  for (unsigned byte = 0x80; byte <= 0x9F; ++byte)
+    if (kHighControls[byte - 0x80] == code_point && code_point != 0)
+      return static_cast<unsigned char>(byte);
+  return std::nullopt;
 }
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+constexpr std::uint32_t kFirstSupplementary = 0x10000;
+
+struct Utf8Lead {
+  std::size_t continuations;
+  std::uint32_t bits;     // of the code point, held by the lead byte
+  std::uint32_t minimum;  // below it the sequence is overlong
+};
+
+// The lead bytes that may begin a sequence of UTF-8; {0} for any other.
+Utf8Lead LeadOf(unsigned char lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) return {1, lead & 0x1Fu, 0x80};
+  if (lead >= 0xE0 && lead <= 0xEF) return {2, lead & 0x0Fu, 0x800};
+  if (lead >= 0xF0 && lead <= 0xF4) return {3, lead & 0x07u, kFirstSupplementary};
+  return {0, 0, 0};
+}
 
 }  // namespace
 
@@ -55,20 +70,44 @@ std::string Cp1252ToUtf8(const std::string& text) {
 
 bool LooksLikeUtf8(const std::string& text) {
   bool any_sequence = false;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    const std::size_t length = Utf8SequenceLength(lead);
-    if (length == 0 || i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k)
-      if (!IsContinuation(static_cast<unsigned char>(text[i + k]))) return false;
-    any_sequence = true;
-    i += length;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t start = at;
+    if (NextUtf8CodePoint(text, at) == kReplacementCharacter && at == start + 1)
+      return false;
+    any_sequence = any_sequence || at > start + 1;
   }
   return any_sequence;
+}
+
+std::uint32_t NextUtf8CodePoint(const std::string& text, std::size_t& at) {
+  const auto first = static_cast<unsigned char>(text[at++]);
+  if (first < 0x80) return first;
+  const Utf8Lead lead = LeadOf(first);
+  if (lead.continuations == 0 || at + lead.continuations > text.size())
+    return kReplacementCharacter;
+  std::uint32_t code_point = lead.bits;
+  for (std::size_t k = 0; k < lead.continuations; ++k) {
+    const auto byte = static_cast<unsigned char>(text[at + k]);
+    if ((byte & 0xC0) != 0x80) return kReplacementCharacter;
+    code_point = (code_point << 6) | (byte & 0x3F);
+  }
+  if (code_point < lead.minimum || code_point > 0x10FFFF ||
+      (code_point >= 0xD800 && code_point <= 0xDFFF))
+    return kReplacementCharacter;
+  at += lead.continuations;
+  return code_point;
+}
+
+std::optional<std::string> Utf8ToCp1252(const std::string& utf8_text) {
+  std::string text;
+  for (std::size_t at = 0; at < utf8_text.size();) {
+    const std::uint32_t code_point = NextUtf8CodePoint(utf8_text, at);
+    if (code_point == kReplacementCharacter) return std::nullopt;
+    const auto byte = Cp1252ByteOf(code_point);
+    if (!byte) return std::nullopt;
+    text += static_cast<char>(*byte);
+  }
+  return text;
 }
 
 std::string FoldCase(std::string text) {

@@ -2,7 +2,9 @@
 // characters, how they read as Unicode, and how names compare.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace orvik::cdcheck {
@@ -15,6 +17,17 @@ bool IsUndefinedInCp1252(unsigned char byte);
 std::uint32_t Cp1252CodePoint(unsigned char byte);
 
 std::string Cp1252ToUtf8(const std::string& text);
+
+constexpr std::uint32_t kReplacementCharacter = 0xFFFD;
+
+// The code point of the UTF-8 sequence at `text[at]`, moving `at` past it;
+// a malformed, overlong or surrogate sequence gives kReplacementCharacter
+// for its first byte.
+std::uint32_t NextUtf8CodePoint(const std::string& text, std::size_t& at);
+
+// The text in Windows-1252; nothing when a character has no byte there or
+// the UTF-8 is malformed.
+std::optional<std::string> Utf8ToCp1252(const std::string& utf8_text);
 
 // True when the text holds bytes above 127 and all of them form valid
 // UTF-8 sequences: text that was saved as UTF-8 and not converted.

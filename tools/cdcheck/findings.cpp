@@ -6,29 +6,8 @@
 
 namespace orvik::cdcheck {
 
-const char* SeverityName(Severity severity) {
-  switch (severity) {
-    case Severity::kError: return "error";
-    case Severity::kWarning: return "warning";
-    case Severity::kNote: return "note";
-  }
-  return "note";
-}
-
-void Diagnostics::Add(Location where, Severity severity, std::string message) {
-  all_.push_back({std::move(where), severity, std::move(message)});
-}
-
-void Diagnostics::Error(Location where, std::string message) {
-  Add(std::move(where), Severity::kError, std::move(message));
-}
-
-void Diagnostics::Warning(Location where, std::string message) {
-  Add(std::move(where), Severity::kWarning, std::move(message));
-}
-
-void Diagnostics::Note(Location where, std::string message) {
-  Add(std::move(where), Severity::kNote, std::move(message));
+void Diagnostics::Add(Rule rule, Location where, std::string message) {
+  all_.push_back({std::move(where), rule, std::move(message)});
 }
 
 void Diagnostics::SortByPlace() {
@@ -44,7 +23,7 @@ void Diagnostics::SortByPlace() {
 std::size_t Diagnostics::Count(Severity severity) const {
   return static_cast<std::size_t>(
       std::count_if(all_.begin(), all_.end(),
-                    [&](const Diagnostic& d) { return d.severity == severity; }));
+                    [&](const Diagnostic& d) { return d.severity() == severity; }));
 }
 
 std::uint64_t InstallPlan::TotalBytes() const {

@@ -11,11 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/cdcheck/rules.h"
+
 namespace orvik::cdcheck {
-
-enum class Severity { kError, kWarning, kNote };
-
-const char* SeverityName(Severity severity);
 
 struct Location {
   // Relative to the CD's root, with forward slashes: "install/dinstall.dat".
@@ -28,15 +26,17 @@ struct Location {
 
 struct Diagnostic {
   Location where;
-  Severity severity = Severity::kNote;
+  Rule rule = Rule::kMessageFileVersion;
   std::string message;
+
+  Severity severity() const { return InfoOf(rule).severity; }
+  const char* rule_id() const { return InfoOf(rule).id; }
 };
 
 class Diagnostics {
  public:
-  void Error(Location where, std::string message);
-  void Warning(Location where, std::string message);
-  void Note(Location where, std::string message);
+  // The severity is the rule's.
+  void Add(Rule rule, Location where, std::string message);
 
   const std::vector<Diagnostic>& all() const { return all_; }
   // Groups the findings by file, in the order the files first came up, and
@@ -45,7 +45,6 @@ class Diagnostics {
   std::size_t Count(Severity severity) const;
 
  private:
-  void Add(Location where, Severity severity, std::string message);
   std::vector<Diagnostic> all_;
 };
 

@@ -8,35 +8,51 @@ namespace {
 
 constexpr int kIndentWidth = 2;
 
-// Every code point of Windows-1252 lies in the Basic Multilingual Plane, so
-// one \uXXXX escape holds it.
-std::string UnicodeEscape(std::uint32_t code_point) {
+constexpr std::uint32_t kFirstSupplementary = 0x10000;
+
+std::string UnitEscape(std::uint32_t unit) {
   constexpr char kDigits[] = "0123456789abcdef";
   std::string escape = "\\u";
-  for (int shift = 12; shift >= 0; shift -= 4)
-    escape += kDigits[(code_point >> shift) & 0xF];
+  for (int shift = 12; shift >= 0; shift -= 4) escape += kDigits[(unit >> shift) & 0xF];
   return escape;
+}
+
+// JSON escapes UTF-16 units: a code point past the Basic Multilingual Plane
+// takes a surrogate pair.
+std::string UnicodeEscape(std::uint32_t code_point) {
+  if (code_point < kFirstSupplementary) return UnitEscape(code_point);
+  const std::uint32_t offset = code_point - kFirstSupplementary;
+  return UnitEscape(0xD800 + (offset >> 10)) + UnitEscape(0xDC00 + (offset & 0x3FF));
+}
+
+void AppendQuoted(std::string& out, std::uint32_t code_point) {
+  switch (code_point) {
+    case '"': out += "\\\""; break;
+    case '\\': out += "\\\\"; break;
+    case '\n': out += "\\n"; break;
+    case '\r': out += "\\r"; break;
+    case '\t': out += "\\t"; break;
+    default:
+      if (code_point < 0x20 || code_point >= 0x7F)
+        out += UnicodeEscape(code_point);
+      else
+        out += static_cast<char>(code_point);
+  }
 }
 
 }  // namespace
 
 std::string JsonQuote(const std::string& cp1252_text) {
   std::string out = "\"";
-  for (char c : cp1252_text) {
-    const std::uint32_t code_point = Cp1252CodePoint(static_cast<unsigned char>(c));
-    switch (code_point) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (code_point < 0x20 || code_point >= 0x7F)
-          out += UnicodeEscape(code_point);
-        else
-          out += static_cast<char>(code_point);
-    }
-  }
+  for (char c : cp1252_text)
+    AppendQuoted(out, Cp1252CodePoint(static_cast<unsigned char>(c)));
+  return out + "\"";
+}
+
+std::string JsonQuoteUtf8(const std::string& utf8_text) {
+  std::string out = "\"";
+  for (std::size_t at = 0; at < utf8_text.size();)
+    AppendQuoted(out, NextUtf8CodePoint(utf8_text, at));
   return out + "\"";
 }
 
@@ -83,6 +99,11 @@ void JsonWriter::Key(const std::string& name) {
 void JsonWriter::String(const std::string& cp1252_text) {
   BeforeValue();
   out_ += JsonQuote(cp1252_text);
+}
+
+void JsonWriter::Utf8String(const std::string& utf8_text) {
+  BeforeValue();
+  out_ += JsonQuoteUtf8(utf8_text);
 }
 
 void JsonWriter::Number(std::int64_t value) {

@@ -18,6 +18,8 @@ class JsonWriter {
   // The member name of the value that follows, inside an object.
   void Key(const std::string& name);
   void String(const std::string& cp1252_text);
+  // Text that is UTF-8 already, such as a path from the command line.
+  void Utf8String(const std::string& utf8_text);
   void Number(std::int64_t value);
   void Bool(bool value);
   void Null();
@@ -39,5 +41,8 @@ class JsonWriter {
 
 // The JSON string literal, quotes included.
 std::string JsonQuote(const std::string& cp1252_text);
+// The same for UTF-8 text; a byte that is not part of a valid sequence
+// becomes U+FFFD.
+std::string JsonQuoteUtf8(const std::string& utf8_text);
 
 }  // namespace orvik::cdcheck

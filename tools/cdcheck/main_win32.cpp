@@ -1,5 +1,6 @@
 // orvik-cdcheck.exe: the CD folder (or a CD drive's root, "E:\") is the
-// root of the CD that Setup would see in drive D.
+// root of the CD that Setup would see in drive D. ISO images are read by
+// the Linux build; Windows mounts one as a drive of its own.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,16 +15,38 @@
 
 namespace {
 
-bool IsFolder(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES &&
-         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+// The command line comes in the ANSI code page; the report is UTF-8.
+std::string AnsiToUtf8(const std::string& ansi) {
+  if (ansi.empty()) return ansi;
+  const int units = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(),
+                                          static_cast<int>(ansi.size()), nullptr, 0);
+  if (units <= 0) return ansi;
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
+                        wide.data(), units);
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0,
+                                          nullptr, nullptr);
+  if (bytes <= 0) return ansi;
+  std::string utf8(static_cast<std::size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, utf8.data(), bytes, nullptr,
+                        nullptr);
+  return utf8;
 }
 
-std::unique_ptr<orvik::FileSystem> OpenCd(const std::string& folder) {
-  if (!IsFolder(folder)) return nullptr;
-  return std::make_unique<orvik::cdcheck::CdRootFileSystem>(
-      std::make_unique<orvik::Win32FileSystem>(), orvik::cdcheck::kCdDrive, folder);
+orvik::cdcheck::OpenedCd OpenCd(const std::string& cd_path) {
+  orvik::cdcheck::OpenedCd cd;
+  cd.display_path = AnsiToUtf8(cd_path);
+  const DWORD attributes = ::GetFileAttributesA(cd_path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    cd.error = cd.display_path + ": no such folder or drive";
+  else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    cd.error = cd.display_path +
+               " is not a folder: ISO images are read by the Linux build only; "
+               "on Windows mount the image and check its drive";
+  else
+    cd.files = std::make_unique<orvik::cdcheck::CdRootFileSystem>(
+        std::make_unique<orvik::Win32FileSystem>(), orvik::cdcheck::kCdDrive, cd_path);
+  return cd;
 }
 
 // The output is UTF-8: a console gets it as UTF-16, whatever its code

@@ -104,12 +104,12 @@ void CheckLineCount(const std::string& display, const MessageLines& lines,
   const std::string start =
       have == 0 ? std::string("the file is empty")
                 : "the file ends after line " + std::to_string(have - 1);
-  out.Error({display, lines.stored.size()},
-            start + ", but Setup reads lines 0 to 13: " +
-                LineRange(have, kLastLineSetupReads) +
-                (have == kLastLineSetupReads ? " is" : " are") +
-                " missing, so Setup shows " + JoinWithAnd(affected) +
-                " empty or cut short");
+  out.Add(Rule::kMessageFileMissingLines, {display, lines.stored.size()},
+          start + ", but Setup reads lines 0 to 13: " +
+              LineRange(have, kLastLineSetupReads) +
+              (have == kLastLineSetupReads ? " is" : " are") +
+              " missing, so Setup shows " + JoinWithAnd(affected) +
+              " empty or cut short");
 }
 
 void CheckLongLines(const std::string& display, const MessageLines& lines,
@@ -138,7 +138,7 @@ void CheckLongLines(const std::string& display, const MessageLines& lines,
       message += ", and only its first " + std::to_string(kMessageLineBytes) +
                  " bytes are shown";
     }
-    out.Error({display, s + 1, kMessageLineBytes + 1}, message);
+    out.Add(Rule::kMessageFileLongLine, {display, s + 1, kMessageLineBytes + 1}, message);
   }
 }
 
@@ -179,17 +179,16 @@ void CheckLineBytes(const std::string& display, std::size_t stored_line,
   }
   const std::size_t editor_line = stored_line + 1;
   if (nul.column != 0)
-    out.Error({display, editor_line, nul.column},
-              "a NUL byte: Setup shows nothing of the line after it" + nul.More());
+    out.Add(Rule::kMessageFileNulByte, {display, editor_line, nul.column},
+            "a NUL byte: Setup shows nothing of the line after it" + nul.More());
   if (undefined.column != 0)
-    out.Warning({display, editor_line, undefined.column},
-                "byte " + HexByte(undefined.byte) +
-                    " is not a character of Windows-1252" + undefined.More());
+    out.Add(Rule::kMessageFileUndefinedByte, {display, editor_line, undefined.column},
+            "byte " + HexByte(undefined.byte) + " is not a character of Windows-1252" +
+                undefined.More());
   if (control.column != 0)
-    out.Warning({display, editor_line, control.column},
-                "control character " + HexByte(control.byte) +
-                    " in the text; only CR, LF and TAB belong there" +
-                    control.More());
+    out.Add(Rule::kMessageFileControlCharacter, {display, editor_line, control.column},
+            "control character " + HexByte(control.byte) +
+                " in the text; only CR, LF and TAB belong there" + control.More());
 }
 
 void CheckBytes(const std::string& display, const MessageLines& lines,
@@ -212,9 +211,9 @@ void CheckEncoding(const std::string& display, const MessageLines& lines,
     all += line;
   }
   if (!LooksLikeUtf8(all)) return;
-  out.Warning({display, first_high},
-              "the text looks like UTF-8, but Setup shows it as Windows-1252 "
-              "(\xE4 as \xC3\xA4): convert it with iconv -f UTF-8 -t CP1252");
+  out.Add(Rule::kMessageFileUtf8, {display, first_high},
+          "the text looks like UTF-8, but Setup shows it as Windows-1252 "
+          "(\xE4 as \xC3\xA4): convert it with iconv -f UTF-8 -t CP1252");
 }
 
 bool IsBlankText(const std::string& text) {
@@ -244,27 +243,26 @@ void CheckText(const Cd& cd, char language, const std::string& display,
                      static_cast<unsigned>(text.first),
                      static_cast<unsigned>(text.count), shown);
   if (shown.find(kMarker) != std::string::npos)
-    out.Error({display, LineOfLastMarker(lines, text)},
-              TextAndLines(text) +
-                  " keeps a visible backslash-n: Setup removes one marker for "
-                  "each line it reads, the earliest first, so " +
-                  (text.count == 1 ? std::string("the line may hold one marker")
-                                   : "these " + std::to_string(text.count) +
-                                         " lines may hold " +
-                                         std::to_string(text.count) +
-                                         " markers in all"));
+    out.Add(Rule::kMessageFileVisibleMarker, {display, LineOfLastMarker(lines, text)},
+            TextAndLines(text) +
+                " keeps a visible backslash-n: Setup removes one marker for each "
+                "line it reads, the earliest first, so " +
+                (text.count == 1 ? std::string("the line may hold one marker")
+                                 : "these " + std::to_string(text.count) +
+                                       " lines may hold " + std::to_string(text.count) +
+                                       " markers in all"));
 
   std::size_t bytes = 0;
   for (std::size_t r = text.first; r < text.first + text.count; ++r)
     bytes += lines.read[r].size();
   if (bytes > text.budget)
-    out.Warning({display, EditorLine(lines, text.first)},
-                TextAndLines(text) + " is " + std::to_string(bytes) +
-                    " bytes with its line ends; earlier releases of Setup "
-                    "hold at most " + std::to_string(text.budget));
+    out.Add(Rule::kMessageFileOverBudget, {display, EditorLine(lines, text.first)},
+            TextAndLines(text) + " is " + std::to_string(bytes) +
+                " bytes with its line ends; earlier releases of Setup hold at most " +
+                std::to_string(text.budget));
   if (IsBlankText(shown))
-    out.Warning({display, EditorLine(lines, text.first)},
-                TextAndLines(text) + " is empty");
+    out.Add(Rule::kMessageFileEmptyText, {display, EditorLine(lines, text.first)},
+            TextAndLines(text) + " is empty");
 }
 
 void CheckTexts(const Cd& cd, char language, const std::string& display,
@@ -282,11 +280,13 @@ void ReportLanguagesWithoutFile(const std::map<char, bool>& own, bool legacy,
     const Location missing{DisplayName(InInstallFolder(LanguageFile(language.letter)))};
     const std::string reads = std::string("missing: for ") + language.name + " Setup ";
     if (legacy)
-      out.Error(missing, reads + "reads install.dat and takes the CD for version 7 "
-                                 "(folder c:\\orvik7, shortcut to orvik7.exe)");
+      out.Add(Rule::kMessageFileFallsToLegacy, missing,
+              reads + "reads install.dat and takes the CD for version 7 "
+                      "(folder c:\\orvik7, shortcut to orvik7.exe)");
     else
-      out.Error(missing, reads + "shows no introduction, cannot find the CD by it, "
-                                 "and its outcome texts are empty");
+      out.Add(Rule::kMessageFileMissingForLanguage, missing,
+              reads + "shows no introduction, cannot find the CD by it, and its "
+                      "outcome texts are empty");
   }
 }
 
@@ -294,29 +294,30 @@ void ReportLayout(const std::map<char, bool>& own, bool legacy, int version,
                   Diagnostics& out) {
   const Location install{"install/"};
   if (version == 0) {
-    out.Error(install,
-              "no message file: none of einstall.dat, dinstall.dat, "
-              "finstall.dat, iinstall.dat or install.dat, so Setup shows no "
-              "texts and finds no drive that holds the CD");
+    out.Add(Rule::kMessageFileNone, install,
+            "no message file: none of einstall.dat, dinstall.dat, finstall.dat, "
+            "iinstall.dat or install.dat, so Setup shows no texts and finds no "
+            "drive that holds the CD");
     return;
   }
   if (version == kLegacyVersion) {
-    out.Note(install,
-             "version 7 CD: the legacy install.dat is read for every language");
+    out.Add(Rule::kMessageFileVersion, install,
+            "version 7 CD: the legacy install.dat is read for every language");
     return;
   }
   std::vector<std::string> present;
   for (const auto& language : kLanguages)
     if (own.at(language.letter)) present.push_back(LanguageFile(language.letter));
-  out.Note(install, "version 8 CD: message files " + JoinWithAnd(present));
+  out.Add(Rule::kMessageFileVersion, install,
+          "version 8 CD: message files " + JoinWithAnd(present));
   if (legacy)
-    out.Warning({"install/install.dat"},
-                "the legacy message file of a version 7 CD beside the language "
-                "files, which win over it: Setup " +
-                    std::string(present.size() == std::size(kLanguages)
-                                    ? "never reads it"
-                                    : "reads it only for a language without a "
-                                      "file of its own"));
+    out.Add(Rule::kMessageFileLegacyBeside, {"install/install.dat"},
+            "the legacy message file of a version 7 CD beside the language files, "
+            "which win over it: Setup " +
+                std::string(present.size() == std::size(kLanguages)
+                                ? "never reads it"
+                                : "reads it only for a language without a file "
+                                  "of its own"));
   ReportLanguagesWithoutFile(own, legacy, out);
 }
 
@@ -326,8 +327,9 @@ void WarnAboutRootCopies(const Cd& cd, Diagnostics& out) {
   for (const auto& language : kLanguages) {
     const std::string name = LanguageFile(language.letter);
     if (cd.Exists("\\" + name))
-      out.Warning({name}, "in the CD's root folder: Setup started from the CD "
-                          "reads this file instead of install/" + name);
+      out.Add(Rule::kMessageFileInRoot, {name},
+              "in the CD's root folder: Setup started from the CD reads this file "
+              "instead of install/" + name);
   }
 }
 
@@ -339,14 +341,15 @@ void CheckMessageFile(const Cd& cd, const std::string& name_on_cd,
   auto stored_file = cd.Open(name_on_cd);
   auto read_file = cd.Open(name_on_cd);
   if (!stored_file || !read_file) {
-    out.Error({display}, "cannot be opened");
+    out.Add(Rule::kMessageFileUnreadable, {display}, "cannot be opened");
     return;
   }
   const FileLines stored = ReadLines(*stored_file, LineReader::kUnlimited);
   const FileLines read = ReadLines(*read_file, kMessageLineBytes);
   if (stored.read_error || read.read_error) {
-    out.Error({display}, "cannot be read to its end: Setup takes a read error "
-                         "for the end of the file");
+    out.Add(Rule::kMessageFileUnreadable, {display},
+            "cannot be read to its end: Setup takes a read error for the end of "
+            "the file");
     return;
   }
   MessageLines lines{stored.lines, read.lines, {}, {}};
@@ -377,9 +380,11 @@ MessageFileUse CheckMessageFiles(const Cd& cd, Diagnostics& out) {
     if (own[letter]) {
       const std::string name = InInstallFolder(LanguageFile(letter));
       use.file_of_language[letter] = DisplayName(name);
+      use.version_of_language[letter] = kCurrentVersion;
       CheckMessageFile(cd, name, letter, out);
     } else if (legacy) {
       use.file_of_language[letter] = DisplayName(InInstallFolder(kLegacyFile));
+      use.version_of_language[letter] = kLegacyVersion;
       if (legacy_reader == 0) legacy_reader = letter;
     }
   }

@@ -16,6 +16,8 @@ struct MessageFileUse {
   int product_version = 0;
   // Display name of the file each language reads; absent when none.
   std::map<char, std::string> file_of_language;
+  // The product version that file makes Setup take; absent when none.
+  std::map<char, int> version_of_language;
 };
 
 MessageFileUse CheckMessageFiles(const Cd& cd, Diagnostics& out);

@@ -10,10 +10,6 @@ namespace orvik::cdcheck {
 
 namespace {
 
-std::string Counted(std::uint64_t count, const char* singular) {
-  return std::to_string(count) + " " + singular + (count == 1 ? "" : "s");
-}
-
 std::string PadLeft(const std::string& text, std::size_t width) {
   return std::string(width > text.size() ? width - text.size() : 0, ' ') + text;
 }
@@ -22,8 +18,19 @@ std::string PadRight(const std::string& text, std::size_t width) {
   return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
 }
 
-// Bytes a terminal would act on, or that have no character, are shown as
-// escapes; the rest becomes UTF-8.
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+bool IsDriveOnly(const std::string& path) { return path.size() == 2 && path[1] == ':'; }
+
+// Windows paths keep their backslashes; every other gets slashes.
+char PreferredSeparator(const std::string& cd_path) {
+  const bool backslashes = cd_path.find('\\') != std::string::npos &&
+                           cd_path.find('/') == std::string::npos;
+  return backslashes || IsDriveOnly(cd_path) ? '\\' : '/';
+}
+
+}  // namespace
+
 std::string ForTerminal(const std::string& cp1252_text) {
   std::string safe;
   for (char c : cp1252_text) {
@@ -36,6 +43,8 @@ std::string ForTerminal(const std::string& cp1252_text) {
   }
   return Cp1252ToUtf8(safe);
 }
+
+namespace {
 
 std::string LanguageHeading(const LanguageResult& language) {
   std::string sources = language.message_file.empty() ? "no message file"
@@ -78,14 +87,13 @@ std::string LanguageSection(const LanguageResult& language) {
   return "\n" + heading + (plan.files.empty() ? "\n" : ":\n") + FileListing(plan);
 }
 
-bool Shown(const Diagnostic& diagnostic, const ReportOptions& options) {
-  return !options.quiet || diagnostic.severity != Severity::kNote;
-}
-
-void WriteJsonDiagnostic(JsonWriter& json, const Diagnostic& diagnostic) {
+void WriteJsonDiagnostic(JsonWriter& json, const Diagnostic& diagnostic,
+                         const std::string& cd_path) {
   json.BeginObject();
   json.Key("file");
   json.String(diagnostic.where.file);
+  json.Key("path");
+  json.Utf8String(PathAsGiven(cd_path, diagnostic.where.file));
   json.Key("line");
   if (diagnostic.where.line != 0) json.Number(static_cast<std::int64_t>(diagnostic.where.line));
   else json.Null();
@@ -93,7 +101,9 @@ void WriteJsonDiagnostic(JsonWriter& json, const Diagnostic& diagnostic) {
   if (diagnostic.where.column != 0) json.Number(static_cast<std::int64_t>(diagnostic.where.column));
   else json.Null();
   json.Key("severity");
-  json.String(SeverityName(diagnostic.severity));
+  json.String(SeverityName(diagnostic.severity()));
+  json.Key("rule");
+  json.String(diagnostic.rule_id());
   json.Key("message");
   json.String(diagnostic.message);
   json.EndObject();
@@ -145,14 +155,27 @@ void WriteJsonLanguage(JsonWriter& json, const LanguageResult& language) {
 
 }  // namespace
 
-std::string FormatDiagnostic(const Diagnostic& diagnostic) {
-  std::string where = diagnostic.where.file;
+bool Shown(const Diagnostic& diagnostic, const ReportOptions& options) {
+  return !options.quiet || diagnostic.severity() != Severity::kNote;
+}
+
+std::string PathAsGiven(const std::string& cd_path, const std::string& cd_relative) {
+  const char separator = PreferredSeparator(cd_path);
+  std::string relative = ForTerminal(cd_relative);
+  std::replace(relative.begin(), relative.end(), '/', separator);
+  if (cd_path.empty() || IsSeparator(cd_path.back())) return cd_path + relative;
+  return cd_path + separator + relative;
+}
+
+std::string FormatDiagnostic(const Diagnostic& diagnostic, const std::string& cd_path) {
+  std::string where = PathAsGiven(cd_path, diagnostic.where.file);
   if (diagnostic.where.line != 0) {
     where += ":" + std::to_string(diagnostic.where.line);
     if (diagnostic.where.column != 0)
       where += ":" + std::to_string(diagnostic.where.column);
   }
-  return where + ": " + SeverityName(diagnostic.severity) + ": " + diagnostic.message;
+  return where + ": " + SeverityName(diagnostic.severity()) + ": " +
+         ForTerminal(diagnostic.message) + " [" + diagnostic.rule_id() + "]";
 }
 
 std::string FormatSummary(const CheckResult& result) {
@@ -164,14 +187,16 @@ std::string FormatSummary(const CheckResult& result) {
 std::string FormatText(const CheckResult& result, const ReportOptions& options) {
   std::string text;
   for (const auto& diagnostic : result.diagnostics.all())
-    if (Shown(diagnostic, options)) text += FormatDiagnostic(diagnostic) + "\n";
+    if (Shown(diagnostic, options))
+      text += FormatDiagnostic(diagnostic, options.cd_path) + "\n";
   if (!options.quiet)
-    for (const auto& language : result.languages) text += LanguageSection(language);
+    for (const auto& language : result.languages)
+      text += ForTerminal(LanguageSection(language));
   const bool problems = result.diagnostics.Count(Severity::kError) +
                             result.diagnostics.Count(Severity::kWarning) > 0;
   if (!options.quiet) text += "\n";
   if (!options.quiet || problems) text += FormatSummary(result) + "\n";
-  return ForTerminal(text);
+  return text;
 }
 
 std::string FormatJson(const CheckResult& result, const ReportOptions& options) {
@@ -187,7 +212,8 @@ std::string FormatJson(const CheckResult& result, const ReportOptions& options) 
   json.Key("diagnostics");
   json.BeginArray();
   for (const auto& diagnostic : result.diagnostics.all())
-    if (Shown(diagnostic, options)) WriteJsonDiagnostic(json, diagnostic);
+    if (Shown(diagnostic, options))
+      WriteJsonDiagnostic(json, diagnostic, options.cd_path);
   json.EndArray();
   json.Key("languages");
   json.BeginArray();

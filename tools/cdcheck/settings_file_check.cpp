@@ -67,10 +67,11 @@ void CheckSettingsFile(const Cd& cd, const std::string& name_on_cd,
 
   const auto lines = Occurrences(bytes, kLanguageLineText);
   if (lines.empty()) {
-    out.Error({display}, std::string("no '") + kLanguageLineText +
-                             "' line (those 12 characters, in lower case): the "
-                             "product does not get the language chosen in Setup" +
-                             CaseHint(bytes));
+    out.Add(Rule::kSettingsFileNoLanguageLine, {display},
+            std::string("no '") + kLanguageLineText +
+                "' line (those 12 characters, in lower case): the product does not "
+                "get the language chosen in Setup" +
+                CaseHint(bytes));
     return;
   }
   std::string patched = bytes;
@@ -80,20 +81,22 @@ void CheckSettingsFile(const Cd& cd, const std::string& name_on_cd,
     const char replaced = bytes[static_cast<std::size_t>(*offset)];
     const Position at = PositionOf(bytes, static_cast<std::size_t>(*offset));
     if (!IsLanguageLetter(replaced))
-      out.Warning({display, at.line, at.column},
-                  std::string("the byte after '") + kLanguageLineText + "' is " +
-                      HexByte(static_cast<unsigned char>(replaced)) +
-                      ", not a language letter: Setup overwrites it with the letter");
+      out.Add(Rule::kSettingsFileNoLanguageLetter, {display, at.line, at.column},
+              std::string("the byte after '") + kLanguageLineText + "' is " +
+                  HexByte(static_cast<unsigned char>(replaced)) +
+                  ", not a language letter: Setup overwrites it with the letter");
   } else {
-    out.Error({display, PositionOf(bytes, lines.front()).line},
-              std::string("'") + kLanguageLineText +
-                  "' ends the file: no byte follows it for the language letter, "
-                  "so the product does not get the language chosen in Setup");
+    out.Add(Rule::kSettingsFileLanguageLineAtEnd,
+            {display, PositionOf(bytes, lines.front()).line},
+            std::string("'") + kLanguageLineText +
+                "' ends the file: no byte follows it for the language letter, so "
+                "the product does not get the language chosen in Setup");
   }
   if (lines.size() > 1)
-    out.Warning({display, PositionOf(bytes, lines[1]).line},
-                std::string("a second '") + kLanguageLineText +
-                    "' line: Setup patches only the first, so this one keeps its letter");
+    out.Add(Rule::kSettingsFileSecondLanguageLine,
+            {display, PositionOf(bytes, lines[1]).line},
+            std::string("a second '") + kLanguageLineText +
+                "' line: Setup patches only the first, so this one keeps its letter");
 }
 
 }  // namespace orvik::cdcheck

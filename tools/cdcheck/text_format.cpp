@@ -17,6 +17,12 @@ std::string JoinWithAnd(const std::vector<std::string>& items) {
   return joined;
 }
 
+std::string Counted(std::uint64_t count, const char* singular, const char* plural) {
+  if (count == 1) return "1 " + std::string(singular);
+  return std::to_string(count) + " " +
+         (plural != nullptr ? std::string(plural) : std::string(singular) + "s");
+}
+
 std::string HexByte(unsigned char byte) {
   constexpr char kDigits[] = "0123456789ABCDEF";
   return std::string("0x") + kDigits[byte >> 4] + kDigits[byte & 0x0F];
