@@ -2,17 +2,10 @@
 
 #include <memory>
 
+#include "engine/cd_format.h"
 #include "engine/debug_log.h"
 
 namespace orvik {
-
-namespace {
-
-// Drive number 1 is 'A': adding this gives the upper-case letter, and the
-// number 0 of a path without a drive gives '@', which names no drive.
-constexpr int kDriveNumberToLetter = 64;
-
-}  // namespace
 
 int SourceDriveFromCommandLine(const std::string& command_line,
                                int current_drive) {
@@ -26,7 +19,7 @@ bool CInstallApp::InitInstance(StartupHost& host) {
   const DebugLogSession log(host.CreateDebugLog());
   WriteDebugLog("Entering dlg\n");
   dialog->m_cSourceDrive = SourceDriveFromCommandLine(
-      host.CommandLine(), host.CurrentDriveNumber() + kDriveNumberToLetter);
+      host.CommandLine(), cd_format::DriveLetterOfNumber(host.CurrentDriveNumber()));
   host.RunModal(*dialog);
   dialog.reset();
   WriteDebugLog("Exited install_dlg\n");

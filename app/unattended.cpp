@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "engine/ascii.h"
+#include "engine/cd_format.h"
 #include "engine/copy_engine.h"
 #include "engine/copy_list.h"
 #include "engine/debug_log.h"
@@ -70,14 +71,11 @@ std::string UnattendedUsage() {
 
 namespace {
 
-constexpr char kNoDriveLetter = '@';
+
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
+std::string Lower(std::string text) { return AsciiLowered(std::move(text)); }
 
 }  // namespace
 
@@ -359,8 +357,8 @@ char CdDriveLetter(const UnattendedOptions& options, const CdSource& source,
   if (!cd_roms.empty()) return cd_roms.front();
   // In upper case, as the copy engine gives the current drive's.
   if (source.root.size() >= 2 && source.root[1] == ':')
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(source.root[0])));
-  return kNoDriveLetter;  // a share, on a machine without a CD-ROM drive
+    return AsciiUpper(source.root[0]);
+  return cd_format::kNoDriveLetter;  // a share, on a machine without a CD-ROM drive
 }
 
 enum class ListState { kMissing, kDamaged, kRead };
@@ -370,9 +368,8 @@ enum class ListState { kMissing, kDamaged, kRead };
 // list from a missing one.
 ListState ReadInstalledCopyList(FileSystem& files, const CdSource& source,
                                 char language, CopyList& list) {
-  for (char letter : {language, 'e', 'c'}) {
-    auto file = files.OpenForReading(
-        source.PathOf("\\install\\" + std::string(1, letter) + "opylist.dat"));
+  for (char letter : cd_format::CopyListLetters(language)) {
+    auto file = files.OpenForReading(source.PathOf(cd_format::CopyListOnSource(letter)));
     if (!file) continue;
     const bool read = ParseCopyList(*file, list) == CopyListStatus::kOk;
     file->Close();

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace orvik::cd_format {
 
@@ -53,6 +54,10 @@ inline constexpr char kInstallFolder[] = "\\install\\";
 // source; the legacy "install.dat" there marks release 7.
 inline constexpr char kMessageFileSuffix[] = "install.dat";
 inline constexpr char kLegacyMessageFile[] = "install.dat";
+// "einstall.dat"
+inline std::string MessageFileName(char language) {
+  return std::string(1, language) + kMessageFileSuffix;
+}
 
 // A line, for counting, is at most this many bytes with its line end; a
 // longer one is read as two or more.
@@ -90,6 +95,18 @@ inline constexpr char kMarker[] = "\\n";
 inline constexpr char kCopyListSuffix[] = "opylist.dat";
 inline constexpr char kCopyListFallbacks[] = {'e', 'c'};
 inline constexpr char kDefaultCopyListName[] = "eopylist.dat";
+
+// "\install\dopylist.dat"
+inline std::string CopyListOnSource(char letter) {
+  return kInstallFolder + std::string(1, letter) + kCopyListSuffix;
+}
+// The letters of the copy lists tried for a language, in order.
+inline std::vector<char> CopyListLetters(char language) {
+  std::vector<char> letters{language};
+  for (const char fallback : kCopyListFallbacks)
+    if (fallback != language) letters.push_back(fallback);
+  return letters;
+}
 
 inline constexpr char kKeepExistingMark = '$';
 inline constexpr char kCopyListDriveMark = ':';

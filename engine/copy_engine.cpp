@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "engine/ascii.h"
+#include "engine/cd_format.h"
 #include "engine/copy_list.h"
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
@@ -12,27 +14,16 @@
 namespace orvik {
 
 char g_szCopyListName[13] = "eopylist.dat";
+static_assert(sizeof g_szCopyListName == sizeof cd_format::kDefaultCopyListName);
 
 namespace {
 
 // The message-file lines that tell the user each outcome.
-struct MessageLines {
-  unsigned first;
-  unsigned count;
-};
-constexpr MessageLines kDestFolderFailedLines{4, 2};
-constexpr MessageLines kCopyListFailedLines{6, 2};
-constexpr MessageLines kFileFailedLines{9, 3};
-constexpr MessageLines kSuccessLines{13, 1};
-
-constexpr char kFallbackLanguage = 'e';
-constexpr char kLanguageFreeCopyList = 'c';
-
-constexpr char kCdDriveLineText[] = "18 cd drive ";
-constexpr char kNoDriveLetter = '@';
-
-// Left behind by an earlier installation; stale once the files are new.
-constexpr const char* kStaleDataFiles[] = {"astdata.ast", "astdata.lim"};
+using MessageLines = cd_format::MessageText;
+constexpr MessageLines kDestFolderFailedLines = cd_format::kDestFolderFailedText;
+constexpr MessageLines kCopyListFailedLines = cd_format::kCopyListMissingText;
+constexpr MessageLines kFileFailedLines = cd_format::kFileFailedText;
+constexpr MessageLines kSuccessLines = cd_format::kSuccessText;
 
 // Each file is written under such a name beside its destination. A name
 // that is taken (left over, or planted) is skipped for the next one.
@@ -100,10 +91,6 @@ class TemporaryFile {
   std::unique_ptr<File> file_;
   std::string path_;
 };
-
-char AsciiUpper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 std::string SupportLines() {
   return std::string("Contact Ostmarrow at ") + kSupportTelephone + ",\n" +
@@ -206,7 +193,7 @@ class CopyRun {
   std::string CopyListPath(const std::string& name) const {
     if (copy_list_drive_ != 0)
       return std::string(1, copy_list_drive_) + ":\\" + name;
-    return source_drive_.PathOf("\\install\\" + name);
+    return source_drive_.PathOf(cd_format::kInstallFolder + name);
   }
 
   // The fallbacks change the name in the path only: the stored letter stays
@@ -214,12 +201,9 @@ class CopyRun {
   std::unique_ptr<File> OpenCopyList() {
     std::string name = g_szCopyListName;
     auto file = files_.OpenForReading(CopyListPath(name));
-    if (!file && language_ != kFallbackLanguage) {
-      name[0] = kFallbackLanguage;
-      file = files_.OpenForReading(CopyListPath(name));
-    }
-    if (!file) {
-      name[0] = kLanguageFreeCopyList;
+    for (const char fallback : cd_format::kCopyListFallbacks) {
+      if (file || fallback == language_) continue;
+      name[0] = fallback;
       file = files_.OpenForReading(CopyListPath(name));
     }
     return file;
@@ -330,14 +314,14 @@ class CopyRun {
   char CdDriveLetter() {
     if (source_drive_.cd_drive_letter != 0) return source_drive_.cd_drive_letter;
     const char current = AsciiUpper(files_.CurrentDriveLetter());
-    return current != '\0' ? current : kNoDriveLetter;
+    return current != '\0' ? current : cd_format::kNoDriveLetter;
   }
 
   // The line stands on a line of its own even when the copied content
   // lacks a final line feed.
   bool AppendCdDriveLine(File& dest, bool at_line_start) {
     std::string line = at_line_start ? "" : "\n";
-    line += kCdDriveLineText;
+    line += cd_format::kCdDriveLineText;
     line += CdDriveLetter();
     line += '\n';
     return dest.Write(line.data(), line.size()) == line.size();
@@ -349,7 +333,7 @@ class CopyRun {
   // would otherwise reach one level deeper, and for a bare drive ("c:"),
   // whose current folder need not be the root the copies went to.
   void RemoveStaleDataAndMakeDestinationCurrent() {
-    for (const char* name : kStaleDataFiles)
+    for (const char* name : cd_format::kStaleDataFiles)
       files_.RemoveFile(dest_dir_ + "\\" + name);
     files_.SetCurrentFolder(dest_dir_);
   }

@@ -3,27 +3,16 @@
 #include <algorithm>
 #include <limits>
 
+#include "engine/ascii.h"
 #include "engine/line_reader.h"
 
 namespace orvik {
 
 namespace {
 
-constexpr char kKeepExistingMark = '$';
-constexpr char kCopyListDriveMark = ':';
+using cd_format::kCopyListDriveMark;
+using cd_format::kKeepExistingMark;
 constexpr char kSeparator = '\\';
-
-// White space as the C locale has it; bytes above 127 are name characters.
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' ||
-         c == '\r';
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-char AsciiUpper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 // A line's text is what a C string would hold: up to its first NUL.
 std::string CutAtNul(std::string line) {
@@ -32,7 +21,7 @@ std::string CutAtNul(std::string line) {
 }
 
 std::size_t SkipBlanks(const std::string& text, std::size_t at) {
-  while (at < text.size() && IsBlank(text[at])) ++at;
+  while (at < text.size() && IsAsciiBlank(text[at])) ++at;
   return at;
 }
 
@@ -42,10 +31,10 @@ std::optional<long long> LeadingNumber(const std::string& text) {
   std::size_t at = SkipBlanks(text, 0);
   const bool negative = at < text.size() && text[at] == '-';
   if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
-  if (at == text.size() || !IsDigit(text[at])) return std::nullopt;
+  if (at == text.size() || !IsAsciiDigit(text[at])) return std::nullopt;
   constexpr long long kMax = std::numeric_limits<long long>::max();
   long long value = 0;
-  for (; at < text.size() && IsDigit(text[at]); ++at) {
+  for (; at < text.size() && IsAsciiDigit(text[at]); ++at) {
     const int digit = text[at] - '0';
     value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
   }
@@ -63,7 +52,7 @@ CopyListEntry ParseEntryLine(std::string line, std::size_t line_number) {
   }
   at = SkipBlanks(line, at);
   std::size_t end = at;
-  while (end < line.size() && !IsBlank(line[end])) ++end;
+  while (end < line.size() && !IsAsciiBlank(line[end])) ++end;
   entry.name = line.substr(at, end - at);
   return entry;
 }
@@ -140,10 +129,6 @@ CopyListStatus ParseCopyList(File& file, CopyList& list) {
     list.entries.push_back(std::move(entry));
   }
   return CopyListStatus::kOk;
-}
-
-bool IsCheckOnlyPosition(std::size_t position) {
-  return position <= 3 || position == 6;
 }
 
 std::string SourcePath(const std::string& name, char copy_list_drive,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/cd_source.h"
+#include "engine/cd_format.h"
 #include "engine/file_system.h"
 
 namespace orvik {
@@ -46,8 +47,7 @@ const char* CopyListStatusName(CopyListStatus status);
 // (line 1 for a bad header).
 CopyListStatus ParseCopyList(File& file, CopyList& list);
 
-// Positions 0-3 and 6 name files that must be on the CD but are not copied.
-bool IsCheckOnlyPosition(std::size_t position);
+using cd_format::IsCheckOnlyPosition;
 
 // Where the entry's file lies: a ":" name on the copy list's drive ("A" +
 // ":\x"), any other on the source (CdSource::PathOf: "D:" + "\x", inside

@@ -1,16 +1,15 @@
 #include "engine/install_message.h"
 
+#include "engine/cd_format.h"
 #include "engine/debug_log.h"
 #include "engine/line_reader.h"
 #include "engine/result_codes.h"
 
 namespace orvik {
 
-int g_nProductVersion = 8;
+int g_nProductVersion = cd_format::kCurrentProductVersion;
 
 namespace {
-
-constexpr int kLegacyProductVersion = 7;
 
 // A letter of value zero ends the name where it stands, as it would in a C
 // string: the name never carries a NUL byte inside.
@@ -21,7 +20,7 @@ std::string CutAtNul(std::string text) {
 }
 
 std::string LanguageFileInCurrentFolder(char language) {
-  return CutAtNul(std::string(1, language) + "install.dat");
+  return CutAtNul(std::string(1, language) + cd_format::kMessageFileSuffix);
 }
 
 std::string OnSource(const CdSource& source, const std::string& name) {
@@ -30,11 +29,13 @@ std::string OnSource(const CdSource& source, const std::string& name) {
 }
 
 std::string LanguageFileOnSource(const CdSource& source, char language) {
-  return OnSource(source, "\\install\\" + std::string(1, language) + "install.dat");
+  return OnSource(source, cd_format::kInstallFolder + std::string(1, language) +
+                              cd_format::kMessageFileSuffix);
 }
 
 std::string LegacyFileOnSource(const CdSource& source) {
-  return OnSource(source, "\\install\\install.dat");
+  return OnSource(source, std::string(cd_format::kInstallFolder) +
+                              cd_format::kLegacyMessageFile);
 }
 
 std::unique_ptr<File> OpenMessageFile(FileSystem& files, const CdSource& source,
@@ -50,7 +51,7 @@ std::unique_ptr<File> OpenMessageFile(FileSystem& files, const CdSource& source,
 
   const std::string legacy = LegacyFileOnSource(source);
   file = files.OpenForReading(legacy);
-  if (file) g_nProductVersion = kLegacyProductVersion;
+  if (file) g_nProductVersion = cd_format::kLegacyProductVersion;
   WriteDebugLog("Looking for '%s': %08X, version 7\n", legacy.c_str(),
                 static_cast<unsigned>(StreamIdentity(file.get())));
   return file;
@@ -64,7 +65,7 @@ void AppendLine(std::string& text, const std::string& line) {
 
 // Removes the earliest backslash-n marker left anywhere in the text.
 void RemoveFirstMarker(std::string& text) {
-  const auto marker = text.find("\\n");
+  const auto marker = text.find(cd_format::kMarker);
   if (marker != std::string::npos) text.erase(marker, 2);
 }
 

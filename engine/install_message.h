@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/cd_format.h"
 #include "engine/cd_source.h"
 #include "engine/file_system.h"
 #include "engine/result_codes.h"
@@ -15,7 +16,7 @@ namespace orvik {
 extern int g_nProductVersion;
 
 // A line is at most this many bytes; a longer one is read as two.
-constexpr std::size_t kMessageLineBytes = 199;
+using cd_format::kMessageLineBytes;
 
 // Finds the language's message file (current folder, then the drive's
 // \install\ folder, then the legacy \install\install.dat), skips `skip`

@@ -1,15 +1,13 @@
 #include "engine/settings_file.h"
 
+#include "engine/ascii.h"
+
 namespace orvik {
 
 namespace {
 
-constexpr char kStartupSettings[] = "\\startup.mar";
-constexpr char kFactorySettings[] = "\\factory.mar";
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+constexpr const char* kStartupSettings = cd_format::kStartupSettingsName;
+constexpr const char* kFactorySettings = cd_format::kFactorySettingsName;
 
 bool EqualsIgnoringCase(const std::string& text, const char* other) {
   std::size_t i = 0;

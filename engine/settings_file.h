@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/cd_format.h"
+
 namespace orvik {
 
 enum class SettingsFile { kNone, kStartup, kFactory };
@@ -16,8 +18,7 @@ enum class SettingsFile { kNone, kStartup, kFactory };
 // comparison ignores case.
 SettingsFile SettingsFileNamed(const std::string& destination_name);
 
-// The text that the language letter follows, matched case-sensitively.
-inline constexpr char kLanguageLineText[] = "51 language ";
+using cd_format::kLanguageLineText;
 inline constexpr std::size_t kLanguageLineLength = sizeof kLanguageLineText - 1;
 
 // Puts the language letter into the byte after the first "51 language " of

@@ -1,5 +1,6 @@
 #include "ui/install_action.h"
 
+#include "engine/cd_format.h"
 #include "engine/copy_engine.h"
 #include "engine/debug_log.h"
 #include "engine/install_message.h"
@@ -11,8 +12,6 @@ namespace orvik {
 
 namespace {
 
-constexpr unsigned kIntroductionFirstLine = 0;
-constexpr unsigned kIntroductionLines = 3;
 constexpr char kFirstDriveLetter = 'a';
 constexpr char kLastDriveLetter = 'z';
 constexpr char kNoCopyListDrive = 0;
@@ -22,23 +21,24 @@ constexpr char kNoCopyListDrive = 0;
 // have found a legacy CD.
 bool CreateDesktopShortcut(Shell& shell, const std::string& dest_folder,
                            ShortcutPlace place, std::string& link_path) {
-  const std::string version = std::to_string(g_nProductVersion);
+  const int version = g_nProductVersion;
   const ComApartment com(shell);
-  return CreateShortcut(shell, dest_folder + "\\orvik" + version + ".exe",
-                        "orvik" + version + ".lnk", dest_folder,
-                        "Orvik " + version + ".0 (Ostmarrow)", place, &link_path);
+  return CreateShortcut(shell, dest_folder + "\\" + cd_format::ProgramName(version),
+                        cd_format::ShortcutName(version), dest_folder,
+                        cd_format::ShortcutDescription(version), place, &link_path);
 }
 
 }  // namespace
 
 bool LoadIntroduction(FileSystem& files, const CdSource& source, char language,
                       std::string& message) {
-  return LoadInstallMessage(files, source, language, kIntroductionFirstLine,
-                            kIntroductionLines, message) == MessageResult::kFound;
+  return LoadInstallMessage(files, source, language, cd_format::kIntroductionText.first,
+                            cd_format::kIntroductionText.count,
+                            message) == MessageResult::kFound;
 }
 
 std::string DefaultDestFolder() {
-  return "c:\\orvik" + std::to_string(g_nProductVersion);
+  return cd_format::DefaultDestFolder(g_nProductVersion);
 }
 
 bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,

@@ -8,17 +8,15 @@
 #include <cctype>
 #include <cerrno>
 
+#include "engine/ascii.h"
+#include "engine/cd_format.h"
+
 namespace orvik {
 
 namespace {
 
 char DriveKey(char letter) {
-  return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
-}
-
-bool IsAsciiLetter(char c) {
-  return std::isalpha(static_cast<unsigned char>(c)) != 0 &&
-         static_cast<unsigned char>(c) < 0x80;
+  return AsciiUpper(letter);
 }
 
 // Characters that Windows refuses in a file name.
@@ -340,7 +338,7 @@ bool PosixFileSystem::RemoveFile(const std::string& path) {
 }
 
 char PosixFileSystem::CurrentDriveLetter() {
-  return current_drive_ != 0 ? current_drive_ : '@';
+  return current_drive_ != 0 ? current_drive_ : cd_format::kNoDriveLetter;
 }
 
 }  // namespace orvik

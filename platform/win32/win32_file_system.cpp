@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/cd_format.h"
 #include "platform/win32/scoped_win.h"
 
 namespace orvik {
@@ -197,7 +198,7 @@ bool Win32FileSystem::RemoveFile(const std::string& path) {
 
 char Win32FileSystem::CurrentDriveLetter() {
   const int number = CurrentDriveNumber();
-  return static_cast<char>(number + '@');
+  return cd_format::DriveLetterOfNumber(number);
 }
 
 }  // namespace orvik

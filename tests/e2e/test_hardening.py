@@ -320,8 +320,8 @@ class LogThroughLinkTest(WineTestCase):
         log = self.wine.c_path("install.log")
         self.addCleanup(log.unlink, True)
         victim = self.plant(log, "symbolic link")
-        status, _, err = self.wine.run_console(["--no-shortcut", "--log", r"c:\install.log"],
-                                               cwd="D:\\")
+        status, _, err = self.wine.run_console(
+            ["--source", "D:", "--no-shortcut", "--log", r"c:\install.log"], cwd="D:\\")
         self.assertEqual(status, 0, err)
         self.assertUntouched(victim, "symbolic link")
         self.assertOwnFile(log)

@@ -8,17 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/cd_format.h"
 #include "engine/file_system.h"
 
 namespace orvik::cdcheck {
 
 // The languages that Setup's dialog offers, in its order.
-struct Language {
-  char letter;
-  const char* name;  // Windows-1252
-};
-inline constexpr Language kLanguages[] = {
-    {'e', "English"}, {'d', "Deutsch"}, {'f', "Fran\xE7" "ais"}, {'i', "Italiano"}};
+using cd_format::kLanguages;
+using cd_format::Language;
 
 const char* LanguageName(char letter);
 

@@ -1,12 +1,10 @@
 #include "tools/cdcheck/cd_path.h"
 
+#include "engine/ascii.h"
+
 namespace orvik::cdcheck {
 
 namespace {
-
-char AsciiUpper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 

@@ -1,16 +1,14 @@
 #include "tools/cdcheck/cd_root_file_system.h"
 
+#include "engine/ascii.h"
+#include "engine/cd_format.h"
 #include "tools/cdcheck/cd_path.h"
 
 namespace orvik::cdcheck {
 
 namespace {
 
-constexpr char kNoDrive = '@';
-
-char AsciiUpper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
+constexpr char kNoDrive = cd_format::kNoDriveLetter;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 

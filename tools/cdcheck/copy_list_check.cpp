@@ -3,6 +3,7 @@
 #include <set>
 #include <utility>
 
+#include "engine/cd_format.h"
 #include "engine/copy_list.h"
 #include "engine/line_reader.h"
 #include "engine/result_codes.h"
@@ -15,19 +16,13 @@ namespace orvik::cdcheck {
 
 namespace {
 
-constexpr char kInstallFolder[] = "\\install\\";
-constexpr char kCopyListSuffix[] = "opylist.dat";
-constexpr char kFallbackLanguage = 'e';
-constexpr char kLanguageFreeList = 'c';
 // Setup never gives a copy-list drive.
 constexpr char kNoCopyListDrive = 0;
-constexpr char kCopyListDriveMark = ':';
+using cd_format::kCopyListDriveMark;
 // The longest line, line break included, that the format allows.
 constexpr std::size_t kCopyListLineBytes = 99;
 // Setup's product version before a message file says otherwise.
-constexpr int kSetupStartVersion = 8;
-// Removed from the destination folder after every installation.
-constexpr const char* kStaleDataFiles[] = {"\\astdata.ast", "\\astdata.lim"};
+constexpr int kSetupStartVersion = cd_format::kCurrentProductVersion;
 
 std::string Code(InstallResult result) { return std::to_string(ResultCode(result)); }
 
@@ -46,8 +41,8 @@ bool IsBlankLine(const std::string& line) {
 }
 
 bool IsStaleDataFile(const std::string& destination_name) {
-  for (const char* stale : kStaleDataFiles)
-    if (FoldCase(destination_name) == stale) return true;
+  for (const char* stale : cd_format::kStaleDataFiles)
+    if (FoldCase(destination_name) == std::string("\\") + stale) return true;
   return false;
 }
 
@@ -384,12 +379,9 @@ void CheckShortcutTarget(const std::string& display, const CopyList& list,
 }  // namespace
 
 std::vector<std::string> CopyListNames(char language) {
-  std::vector<char> letters{language};
-  if (language != kFallbackLanguage) letters.push_back(kFallbackLanguage);
-  letters.push_back(kLanguageFreeList);
   std::vector<std::string> names;
-  for (char letter : letters)
-    names.push_back(kInstallFolder + std::string(1, letter) + kCopyListSuffix);
+  for (char letter : cd_format::CopyListLetters(language))
+    names.push_back(cd_format::CopyListOnSource(letter));
   return names;
 }
 

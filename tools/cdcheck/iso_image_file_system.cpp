@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/cd_format.h"
 #include "tools/cdcheck/cd_path.h"
 #include "tools/cdcheck/cp1252.h"
 
@@ -19,7 +20,7 @@ namespace {
 // Windows reads the Joliet names and ignores Rock Ridge.
 constexpr iso_extension_mask_t kNamesWindowsReads = ISO_EXTENSION_JOLIET;
 constexpr std::size_t kBlockSize = ISO_BLOCKSIZE;
-constexpr char kNoDrive = '@';
+constexpr char kNoDrive = cd_format::kNoDriveLetter;
 
 // libcdio prints its own complaints about a damaged image to stderr; the
 // checker says in its report what it could not read, so they are held back

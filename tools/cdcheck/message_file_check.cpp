@@ -4,6 +4,7 @@
 #include <iterator>
 #include <vector>
 
+#include "engine/cd_format.h"
 #include "engine/install_message.h"
 #include "engine/line_reader.h"
 #include "tools/cdcheck/cp1252.h"
@@ -13,35 +14,36 @@ namespace orvik::cdcheck {
 
 namespace {
 
-constexpr char kInstallFolder[] = "\\install\\";
-constexpr char kLegacyFile[] = "install.dat";
-constexpr int kCurrentVersion = 8;
-constexpr int kLegacyVersion = 7;
+using cd_format::kInstallFolder;
+constexpr const char* kLegacyFile = cd_format::kLegacyMessageFile;
+constexpr int kCurrentVersion = cd_format::kCurrentProductVersion;
+constexpr int kLegacyVersion = cd_format::kLegacyProductVersion;
 
-// The budgets of earlier releases, whose buffers hold 400 and 300 bytes
-// with the terminator.
-constexpr std::size_t kIntroductionBudget = 399;
-constexpr std::size_t kOutcomeBudget = 299;
-
-// The texts that Setup reads, by the lines they take.
+// The texts that Setup reads, by the lines they take, with what each is
+// for in the author's words.
 struct MessageText {
   std::size_t first;
   std::size_t count;
   std::size_t budget;
   const char* what;
 };
+constexpr MessageText Described(cd_format::MessageText text, const char* what) {
+  return {text.first, text.count, text.budget, what};
+}
 constexpr MessageText kTexts[] = {
-    {0, 3, kIntroductionBudget, "the introduction"},
-    {4, 2, kOutcomeBudget, "the text for a destination folder that cannot be created"},
-    {6, 2, kOutcomeBudget, "the text for a copy list that is not found"},
-    {9, 3, kOutcomeBudget, "the text for a file that cannot be read or copied"},
-    {13, 1, kOutcomeBudget, "the success text"},
+    Described(cd_format::kIntroductionText, "the introduction"),
+    Described(cd_format::kDestFolderFailedText,
+              "the text for a destination folder that cannot be created"),
+    Described(cd_format::kCopyListMissingText, "the text for a copy list that is not found"),
+    Described(cd_format::kFileFailedText, "the text for a file that cannot be read or copied"),
+    Described(cd_format::kSuccessText, "the success text"),
 };
-constexpr std::size_t kLinesSetupReads = 14;
+static_assert(std::size(kTexts) == std::size(cd_format::kMessageTexts));
+constexpr std::size_t kLinesSetupReads = cd_format::kMessageLinesRead;
 constexpr std::size_t kLastLineSetupReads = kLinesSetupReads - 1;
-constexpr char kMarker[] = "\\n";
+using cd_format::kMarker;
 
-std::string LanguageFile(char letter) { return std::string(1, letter) + "install.dat"; }
+std::string LanguageFile(char letter) { return cd_format::MessageFileName(letter); }
 std::string InInstallFolder(const std::string& name) { return kInstallFolder + name; }
 
 bool IsShownLine(std::size_t read_line) {

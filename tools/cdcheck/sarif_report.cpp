@@ -2,6 +2,7 @@
 // read: the rule table in tool.driver.rules, one result per finding.
 #include <algorithm>
 
+#include "engine/ascii.h"
 #include "tools/cdcheck/cp1252.h"
 #include "tools/cdcheck/json_writer.h"
 #include "tools/cdcheck/report.h"
@@ -37,8 +38,6 @@ std::string PercentEncoded(const std::string& utf8_path) {
   }
   return encoded;
 }
-
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // A relative path stays a relative reference, which code scanning resolves
 // against the checked-out repository; an absolute one becomes a file URI.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/ascii.h"
 #include "engine/settings_file.h"
 #include "tools/cdcheck/text_format.h"
 
@@ -33,15 +34,6 @@ std::vector<std::size_t> Occurrences(const std::string& bytes, const std::string
        at = bytes.find(text, at + 1))
     found.push_back(at);
   return found;
-}
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string AsciiLowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), AsciiLower);
-  return text;
 }
 
 // Points to a language line that differs only in case, the likely slip.
