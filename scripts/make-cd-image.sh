@@ -110,9 +110,11 @@ printf '[autorun]\r\nopen=setup.exe\r\nicon=setup.exe\r\nlabel=%s\r\n' "$title" 
 sign() {  # program description
   local args=(sign -certs "$ORVIK_SIGN_CERT" -key "$ORVIK_SIGN_KEY" -h sha256
               -n "$2" -in "$1" -out "$1.signed")
-  [ -z "${ORVIK_SIGN_PASS:-}" ] || args+=(-readpass <(printf '%s' "$ORVIK_SIGN_PASS"))
+  # The password goes through standard input, never onto a command line.
+  [ -z "${ORVIK_SIGN_PASS:-}" ] || args+=(-readpass -)
   [ -z "${ORVIK_SIGN_TIMESTAMP_URL:-}" ] || args+=(-ts "$ORVIK_SIGN_TIMESTAMP_URL")
-  osslsigncode "${args[@]}" >/dev/null || fail "signing $(basename "$1") failed"
+  printf '%s' "${ORVIK_SIGN_PASS:-}" | osslsigncode "${args[@]}" >/dev/null ||
+    fail "signing $(basename "$1") failed"
   mv "$1.signed" "$1"
 }
 if [ -n "${ORVIK_SIGN_CERT:-}" ] || [ -n "${ORVIK_SIGN_KEY:-}" ]; then
