@@ -83,8 +83,12 @@ done
 
 epoch=${SOURCE_DATE_EPOCH:-}
 if ! [[ "$epoch" =~ ^[0-9]+$ ]]; then
-  epoch=$(git -C "$repo" log -1 --format=%ct 2>/dev/null) ||
+  # As the build does: this tree's last commit, else its top CMakeLists.txt.
+  if [ "$(git -C "$repo" rev-parse --show-toplevel 2>/dev/null)" = "$repo" ]; then
+    epoch=$(git -C "$repo" log -1 --format=%ct)
+  else
     epoch=$(stat -c %Y "$repo/CMakeLists.txt")
+  fi
 fi
 
 echo "$me: checking $cd_folder"
