@@ -24,7 +24,8 @@ repo="$(cd "$(dirname "$0")/.." && pwd)"
 me=make-cd-image
 
 usage() {
-  sed -n '/^#   scripts/,/^#$/p' "$0" | sed 's/^# \{0,1\}//' >&2
+  echo "usage:" >&2
+  sed -n '/^#   scripts/,/^# The folder/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2
   exit 2
 }
 fail() { echo "$me: $*" >&2; exit 1; }
@@ -100,7 +101,9 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 root="$stage/cd"
 mkdir "$root"
-cp -R "$cd_folder/." "$root/"
+# Links are followed: Windows reads no symbolic links from a CD, and the
+# image must hold the files that orvik-cdcheck read.
+cp -RL "$cd_folder/." "$root/"
 chmod -R u+w "$root"
 for name in setup.exe orvik-install.exe autorun.inf; do
   [ ! -e "$root/$name" ] || echo "$me: $name in $cd_folder is replaced by the built one" >&2
