@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native unit tests (plain and
 # under AddressSanitizer + UndefinedBehaviorSanitizer), setup.exe for
-# x86_64 and i686, the fuzz targets for a bounded time, and the end-to-end
-# tests of the real setup.exe under Wine on a headless X server.
+# x86_64 and i686, the CD image (built twice, to show it is reproducible,
+# and signed with a throwaway certificate), the fuzz targets for a bounded
+# time, and the end-to-end tests of the real setup.exe under Wine on a
+# headless X server.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -18,13 +20,41 @@ build() {  # preset [extra cmake arguments...]
 
 echo "== setup.exe (Windows x86_64, i686)"
 build mingw-x86_64
-cmake --build --preset mingw-x86_64 --target cd-image
 build mingw-i686
 
 echo "== native build with the end-to-end tests of setup.exe"
 build native -DORVIK_E2E_SETUP_EXE="$PWD/build/mingw-x86_64/platform/win32/setup.exe" \
              -DORVIK_E2E_UI_DRIVER="$PWD/build/mingw-x86_64/tests/e2e/ui_driver/ui_driver.exe" \
              -DORVIK_E2E_CD_IMAGE="$PWD/build/mingw-x86_64/orvik8.iso"
+
+echo "== CD image, checked by the native orvik-cdcheck"
+cmake --build --preset mingw-x86_64 --target cd-image
+
+echo "== reproducible: a second build folder gives the same programs and image"
+second=build/reproducible-check
+rm -rf "$second"
+cmake -S . -B "$second" --toolchain cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
+      -DORVIK_CDCHECK="$PWD/build/native/tools/cdcheck/orvik-cdcheck" >/dev/null
+cmake --build "$second" -j"$jobs" --target cd-image >/dev/null
+for file in platform/win32/setup.exe platform/win32/orvik-install.exe orvik8.iso; do
+  sha256sum "build/mingw-x86_64/$file" "$second/$file"
+  cmp "build/mingw-x86_64/$file" "$second/$file"
+done
+
+echo "== signed image: a throwaway code-signing certificate"
+sign=$(mktemp -d)
+trap 'rm -rf "$sign"' EXIT
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Orvik Setup test signing" \
+        -addext keyUsage=digitalSignature -addext extendedKeyUsage=codeSigning \
+        -keyout "$sign/key.pem" -out "$sign/cert.pem" 2>/dev/null
+ORVIK_SIGN_CERT="$sign/cert.pem" ORVIK_SIGN_KEY="$sign/key.pem" \
+  bash scripts/make-cd-image.sh --out "$sign/signed.iso" >/dev/null
+xorriso -osirrox on -indev "$sign/signed.iso" -extract /setup.exe "$sign/setup.exe" \
+        -extract /orvik-install.exe "$sign/orvik-install.exe" 2>/dev/null
+for program in setup.exe orvik-install.exe; do
+  osslsigncode verify -CAfile "$sign/cert.pem" -in "$sign/$program" >/dev/null
+  echo "$program: signature verified"
+done
 
 echo "== native build under ASan + UBSan"
 build native-asan

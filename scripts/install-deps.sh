@@ -7,6 +7,7 @@ packages=(
   cmake make g++ libgtest-dev python3
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-utils imagemagick xorriso fonts-wine
+  osslsigncode openssl git
   clang libclang-rt-14-dev
   libiso9660-dev libcdio-dev pkg-config
 )

@@ -1,12 +1,15 @@
 """The CD image as it will be pressed: the ISO of the cd-image target,
 unpacked and mapped as a CD-ROM drive, holds what autorun needs at its root
 and installs the real stand-in program. Builds nothing: ORVIK_E2E_CD_IMAGE
-names the image (build/<preset>/orvik8.iso)."""
+names the image (build/<preset>/orvik8.iso). An author's own folder is
+imaged by scripts/make-cd-image.sh with the programs of ORVIK_E2E_SETUP_EXE's
+build and the native orvik-cdcheck (ORVIK_E2E_CDCHECK)."""
 
 import configparser
 import os
 import shutil
 import subprocess
+import tempfile
 import unittest
 from pathlib import Path
 
@@ -14,6 +17,8 @@ from pe_image import MACHINE_AMD64, MACHINE_I386, pe_machine
 from wine_env import IDOK, HarnessError, WineTestCase, message_lines, read_bytes, read_shell_link
 
 VOLUME_LABEL = "ORVIK8"
+REPO = Path(__file__).resolve().parents[2]
+MAKE_IMAGE = REPO / "scripts" / "make-cd-image.sh"
 
 
 def xorriso(*args):
@@ -90,6 +95,71 @@ class CdImageTest(WineTestCase):
                                   cwd="c:\\orvik8", program=target)
         self.assertEqual(started.of("wait-window")[0]["caption"], "Orvik 8.0")
         self.assertEqual(started.exit_status, 0)
+
+
+def folder_snapshot(folder):
+    return {path.relative_to(folder): (path.read_bytes(), path.stat().st_mtime_ns)
+            for path in sorted(folder.rglob("*")) if path.is_file()}
+
+
+class AuthorImageTest(unittest.TestCase):
+    """An author's folder: imaged with the author's label and publisher and the
+    author's own program, the folder untouched; a folder with errors refused."""
+
+    @classmethod
+    def setUpClass(cls):
+        setup = os.environ.get("ORVIK_E2E_SETUP_EXE")
+        if not setup or not shutil.which("xorriso"):
+            raise unittest.SkipTest("needs ORVIK_E2E_SETUP_EXE and xorriso")
+        cls.programs = ["--setup", setup,
+                        "--installer", str(Path(setup).with_name("orvik-install.exe"))]
+        cdcheck = os.environ.get("ORVIK_E2E_CDCHECK")
+        if cdcheck:
+            cls.programs += ["--cdcheck", cdcheck]
+
+    def setUp(self):
+        self.work = Path(tempfile.mkdtemp(prefix="orvik-author-"))
+        self.addCleanup(shutil.rmtree, self.work)
+        self.cd = self.work / "product"
+        shutil.copytree(REPO / "examples" / "cd", self.cd)
+        (self.cd / "prog" / "orvik8.exe").write_bytes(b"MZ the author's own program")
+        self.iso = self.work / "out" / "product.iso"
+
+    def make_image(self):
+        return subprocess.run(
+            ["bash", str(MAKE_IMAGE), "--cd", str(self.cd), "--label", "PRODUCT_2",
+             "--publisher", "Example Press Ltd", "--title", "Product 2",
+             "--out", str(self.iso), *self.programs],
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+            timeout=120, text=True)
+
+    def test_image_carries_the_authors_label_publisher_and_program(self):
+        before = folder_snapshot(self.cd)
+        made = self.make_image()
+        self.assertEqual(made.returncode, 0, made.stdout)
+        self.assertEqual(folder_snapshot(self.cd), before, "the author's folder changed")
+
+        info = xorriso("-indev", str(self.iso), "-pvd_info")
+        self.assertRegex(info, r"(?m)^Volume Id\s*: PRODUCT_2\s*$")
+        # ISO 9660 keeps the publisher in upper case.
+        self.assertRegex(info, r"(?m)^Publisher Id\s*: EXAMPLE PRESS LTD\s*$")
+        unpacked = self.work / "unpacked"
+        xorriso("-osirrox", "on", "-indev", str(self.iso), "-extract", "/", str(unpacked))
+        self.addCleanup(make_writable, unpacked)
+        self.assertEqual((unpacked / "prog" / "orvik8.exe").read_bytes(),
+                         b"MZ the author's own program")
+        self.assertTrue(is_pe((unpacked / "setup.exe").read_bytes()))
+        autorun = configparser.ConfigParser()
+        autorun.read_string((unpacked / "autorun.inf").read_text(encoding="ascii"))
+        self.assertEqual(autorun["autorun"].get("label"), "Product 2")
+
+    def test_folder_with_errors_gets_no_image(self):
+        (self.cd / "data" / "check.dat").unlink()  # a copy list names it
+        made = self.make_image()
+        self.assertNotEqual(made.returncode, 0, made.stdout)
+        self.assertIn("no image made", made.stdout)
+        self.assertFalse(self.iso.exists())
+        self.assertFalse(self.iso.with_name("product.iso.partial").exists())
 
 
 if __name__ == "__main__":
