@@ -13,7 +13,8 @@ namespace orvik {
 // or the one every user of the machine sees.
 enum class ShortcutPlace { kUserDesktop, kAllUsersDesktop };
 
-// MAX_PATH: shell paths, terminator included, and the UTF-16 link path.
+// The shell's path limit: shell paths, terminator included, and the
+// UTF-16 link path.
 constexpr std::size_t kShellPathCapacity = 260;
 
 class PersistFile {

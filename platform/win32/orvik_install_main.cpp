@@ -10,9 +10,8 @@
 #include "platform/win32/install_security.h"
 #include "platform/win32/debug_log_file.h"
 #include "platform/win32/process_hygiene.h"
-#include "platform/win32/win32_drives.h"
 #include "platform/win32/win32_file_system.h"
-#include "platform/win32/win32_shell.h"
+#include "platform/win32/win32_install_services.h"
 
 namespace orvik {
 namespace {
@@ -95,7 +94,7 @@ std::string UtcNow() {
 
 class Win32UnattendedHost : public UnattendedHost {
  public:
-  InstallServices Services() override { return {files_, drives_, shell_}; }
+  InstallServices Services() override { return services_.Get(); }
   std::string ModuleFolder() override { return FolderOf(ModulePath()); }
   std::string FullPath(const std::string& path) override { return FullPathOf(path); }
   Account RunningAccount() override { return CurrentAccount(); }
@@ -115,9 +114,7 @@ class Win32UnattendedHost : public UnattendedHost {
   void WriteError(const std::string& text) override { Write(stderr, text); }
 
  private:
-  Win32FileSystem files_;
-  Win32Drives drives_;
-  Win32Shell shell_;
+  Win32InstallServices services_;
   InstallLock lock_;
 };
 

@@ -10,9 +10,8 @@
 #include "platform/win32/install_dialog_window.h"
 #include "platform/win32/install_lock.h"
 #include "platform/win32/process_hygiene.h"
-#include "platform/win32/win32_drives.h"
 #include "platform/win32/win32_file_system.h"
-#include "platform/win32/win32_shell.h"
+#include "platform/win32/win32_install_services.h"
 
 namespace orvik {
 namespace {
@@ -33,7 +32,7 @@ class Win32StartupHost : public StartupHost {
     ::InitCommonControlsEx(&controls);  // outcome ignored: plain look then
   }
 
-  InstallServices Services() override { return {files_, drives_, shell_}; }
+  InstallServices Services() override { return services_.Get(); }
 
   std::FILE* CreateDebugLog() override {
     return OpenDebugLogFile(kDebugLogPath);
@@ -50,9 +49,7 @@ class Win32StartupHost : public StartupHost {
  private:
   HINSTANCE instance_;
   std::string command_line_;
-  Win32FileSystem files_;
-  Win32Drives drives_;
-  Win32Shell shell_;
+  Win32InstallServices services_;
 };
 
 }  // namespace
