@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 
+#include "engine/cd_format.h"
 #include "engine/copy_engine.h"
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
@@ -147,11 +148,12 @@ class FaultMatrix : public ::testing::Test {
   }
   void TearDown() override { testing::ResetGlobalState(); }
 
-  std::string Lines(unsigned first, unsigned count) {
+  // The text of one of the CD's messages, as the format places it.
+  std::string Lines(cd_format::MessageText lines) {
     std::string text;
     PosixFileSystem files;
     files.MapDrive('D', cd_.path());
-    LoadInstallMessage(files, 'D', 'e', first, count, text);
+    LoadInstallMessage(files, 'D', 'e', lines.first, lines.count, text);
     return text;
   }
 
@@ -267,12 +269,12 @@ class FaultMatrix : public ::testing::Test {
 
   Outcome OutcomeOf(Ending ending, const std::string& destination) {
     switch (ending) {
-      case Ending::kSuccess: return {InstallResult::kOk, Lines(13, 1)};
+      case Ending::kSuccess: return {InstallResult::kOk, Lines(cd_format::kSuccessText)};
       case Ending::kNoText: return {InstallResult::kOk, ""};
-      case Ending::kFolderFailed: return {InstallResult::kDestFolderFailed, Lines(4, 2)};
-      case Ending::kListFailed: return {InstallResult::kCopyListFailed, Lines(6, 2)};
-      case Ending::kSourceFailed: return {InstallResult::kSourceFileFailed, Lines(9, 3)};
-      case Ending::kDestFailed: return {InstallResult::kDestFileFailed, Lines(9, 3)};
+      case Ending::kFolderFailed: return {InstallResult::kDestFolderFailed, Lines(cd_format::kDestFolderFailedText)};
+      case Ending::kListFailed: return {InstallResult::kCopyListFailed, Lines(cd_format::kCopyListMissingText)};
+      case Ending::kSourceFailed: return {InstallResult::kSourceFileFailed, Lines(cd_format::kFileFailedText)};
+      case Ending::kDestFailed: return {InstallResult::kDestFileFailed, Lines(cd_format::kFileFailedText)};
       case Ending::kWriteFailed:
         return {InstallResult::kWriteFailed,
                 "INSTALL FAILURE: Couldn't copy " + destination + "\n" + SupportLines()};
@@ -365,7 +367,7 @@ class FaultMatrix : public ::testing::Test {
     Install(Destination::kAbsent, nullptr, clean_absent);
     Install(destination, nullptr, clean);
     EXPECT_EQ(InstallResult::kOk, clean.result);
-    EXPECT_EQ(Lines(13, 1), clean.message);
+    EXPECT_EQ(Lines(cd_format::kSuccessText), clean.message);
 
     const std::vector<Fault> faults = AllFaults(clean);
     for (const Fault& fault : faults) {
