@@ -14,18 +14,17 @@ bool IsDriveRoot(const std::string& root) {
 
 // Windows strips a trailing dot or blank from a name and reads a colon as
 // the start of a stream name: such a component would name another file.
-bool IsUnsafeComponent(const std::string& component) {
+bool IsSafeComponent(const std::string& component) {
   const char last = component.back();
-  return last == '.' || last == ' ' ||
-         component.find(':') != std::string::npos;
+  return last != '.' && last != ' ' && component.find(':') == std::string::npos;
 }
 
 }  // namespace
 
 bool CdSource::IsFolder() const { return !root.empty() && !IsDriveRoot(root); }
 
-std::string CdSource::PathOf(const std::string& name) const {
-  if (!IsFolder()) return root + name;
+std::optional<std::vector<std::string>> ComponentsBelowRoot(
+    const std::string& name, bool (*acceptable)(const std::string& component)) {
   std::vector<std::string> components;
   std::size_t at = 0;
   while (at < name.size()) {
@@ -38,11 +37,18 @@ std::string CdSource::PathOf(const std::string& name) const {
       if (!components.empty()) components.pop_back();
       continue;
     }
-    if (IsUnsafeComponent(component)) return std::string();
+    if (!acceptable(component)) return std::nullopt;
     components.push_back(component);
   }
+  return components;
+}
+
+std::string CdSource::PathOf(const std::string& name) const {
+  if (!IsFolder()) return root + name;
+  const auto components = ComponentsBelowRoot(name, IsSafeComponent);
+  if (!components) return std::string();
   std::string path = root;
-  for (const auto& component : components) path += "\\" + component;
+  for (const auto& component : *components) path += "\\" + component;
   return path;
 }
 

@@ -67,8 +67,18 @@ class UnattendedCase(WineTestCase):
 class UnattendedTest(InstallChecks, UnattendedCase):
     def test_default_install_from_the_cd(self):
         cd = self.insert_cd("d")
+        # A CD's install folder planted on C:, the drive a deployment tool
+        # starts us from, naming a planted program: never the source.
+        planted = self.wine.c_path("install")
+        shutil.copytree(cd / "install", planted)
+        self.addCleanup(shutil.rmtree, planted)
+        self.addCleanup(shutil.rmtree, self.wine.c_path("prog"), True)
+        self.wine.c_path("prog").mkdir()
+        (self.wine.c_path("prog") / "planted.dll").write_bytes(b"planted")
+        copy_list = (planted / "eopylist.dat").read_bytes()
+        (planted / "eopylist.dat").write_bytes(copy_list.replace(b"\\orvik.dll", b"\\planted.dll"))
         before = {p.name for p in self.wine.c_path().iterdir()}
-        status, out, err = self.run_install()
+        status, out, err = self.run_install(cwd="c:\\")
         self.assertEqual((status, out, err), (0, self.message(cd, 13, 1), b""))
         # Not the current drive: the CD search, which gives the letter in
         # lower case.

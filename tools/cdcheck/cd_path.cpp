@@ -1,6 +1,7 @@
 #include "tools/cdcheck/cd_path.h"
 
 #include "engine/ascii.h"
+#include "engine/cd_source.h"
 
 namespace orvik::cdcheck {
 
@@ -24,23 +25,7 @@ std::optional<std::vector<std::string>> CdPathComponents(const std::string& path
   if (path.size() < 3 || AsciiUpper(path[0]) != AsciiUpper(drive) || path[1] != ':' ||
       !IsSeparator(path[2]))
     return std::nullopt;
-  std::vector<std::string> components;
-  std::size_t start = 3;
-  while (start <= path.size()) {
-    std::size_t end = start;
-    while (end < path.size() && !IsSeparator(path[end])) ++end;
-    const std::string name = path.substr(start, end - start);
-    start = end + 1;
-    if (name.empty() || name == ".") continue;
-    if (name == "..") {
-      // As on Windows, ".." at the root stays at the root.
-      if (!components.empty()) components.pop_back();
-      continue;
-    }
-    if (!IsValidName(name)) return std::nullopt;
-    components.push_back(name);
-  }
-  return components;
+  return ComponentsBelowRoot(path.substr(3), IsValidName);
 }
 
 }  // namespace orvik::cdcheck
