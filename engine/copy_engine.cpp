@@ -145,7 +145,8 @@ class CopyRun {
     const InstallResult named = CheckDestinationNames(list);
     if (named != InstallResult::kOk) return named;
     for (std::size_t position = 0; position < list.entries.size(); ++position) {
-      const InstallResult result = HandleEntry(list.entries[position], position);
+      const InstallResult result =
+          HandleEntry(list.entries[position], position);
       if (result != InstallResult::kOk) return result;
     }
     RemoveStaleDataAndMakeDestinationCurrent();
@@ -178,7 +179,7 @@ class CopyRun {
   }
 
   InstallResult Fail(InstallResult result, MessageLines lines, const char* step,
-           const std::string& path) {
+                     const std::string& path) {
     Note(step, path);
     LoadMessage(lines);
     return result;
@@ -242,8 +243,8 @@ class CopyRun {
         SourcePath(entry.name, copy_list_drive_, source_drive_);
     auto source = files_.OpenForReading(source_path);
     if (!source)
-      return Fail(InstallResult::kSourceFileFailed, kFileFailedLines, kStepOpenSource,
-                  source_path);
+      return Fail(InstallResult::kSourceFileFailed, kFileFailedLines,
+                  kStepOpenSource, source_path);
     if (IsCheckOnlyPosition(position)) {
       source->Close();
       return InstallResult::kOk;
@@ -261,23 +262,23 @@ class CopyRun {
     }
     // Copying a file onto itself would replace the CD's own file.
     if (files_.SameFile(source_path, dest_path))
-      return Fail(InstallResult::kDestFileFailed, kFileFailedLines, kStepOwnSource,
-                  dest_path);
+      return Fail(InstallResult::kDestFileFailed, kFileFailedLines,
+                  kStepOwnSource, dest_path);
     const InstallResult result = InstallFile(*source, source_path, dest_path,
-                                   SettingsFileNamed(*dest_name));
+                                             SettingsFileNamed(*dest_name));
     if (result == InstallResult::kOk) source->Close();
     return result;
   }
 
   InstallResult InstallFile(File& source, const std::string& source_path,
-                  const std::string& dest_path, SettingsFile settings) {
+                            const std::string& dest_path,
+                            SettingsFile settings) {
     TemporaryFile temporary(files_);
     if (!temporary.Create(dest_dir_))
       return Fail(InstallResult::kDestFileFailed, kFileFailedLines,
                   kStepCreateTemporary, dest_path);
-    const InstallResult copied =
-        CopyFileContent(source, temporary.file(), source_path, dest_path,
-                        settings);
+    const InstallResult copied = CopyFileContent(
+        source, temporary.file(), source_path, dest_path, settings);
     if (copied != InstallResult::kOk) return copied;
     if (!temporary.MoveTo(dest_path))
       return Fail(InstallResult::kDestFileFailed, kFileFailedLines, kStepMove,
@@ -285,8 +286,10 @@ class CopyRun {
     return InstallResult::kOk;
   }
 
-  InstallResult CopyFileContent(File& source, File& dest, const std::string& source_path,
-                      const std::string& dest_path, SettingsFile settings) {
+  InstallResult CopyFileContent(File& source, File& dest,
+                                const std::string& source_path,
+                                const std::string& dest_path,
+                                SettingsFile settings) {
     LanguageLinePatcher patcher(settings != SettingsFile::kNone ? language_
                                                                 : '\0');
     char* const buffer = buffer_.get();
@@ -354,9 +357,9 @@ class CopyRun {
 }  // namespace
 
 InstallResult CopyInstallFiles(FileSystem& files, char cCopyListDrive,
-                     const CdSource& source, char cLanguage,
-                     const std::string& lpszDestDir, std::string& message,
-                     CopyFailure* failure) {
+                               const CdSource& source, char cLanguage,
+                               const std::string& lpszDestDir,
+                               std::string& message, CopyFailure* failure) {
   CopyFailure ignored;
   CopyFailure& record = failure != nullptr ? *failure : ignored;
   record = CopyFailure();
@@ -375,9 +378,10 @@ InstallResult CopyInstallFiles(FileSystem& files, char cCopyListDrive,
   }
 }
 
-InstallResult CopyInstallFiles(FileSystem& files, char cCopyListDrive, char cSourceDrive,
-                     char cLanguage, const std::string& lpszDestDir,
-                     std::string& message, CopyFailure* failure) {
+InstallResult CopyInstallFiles(FileSystem& files, char cCopyListDrive,
+                               char cSourceDrive, char cLanguage,
+                               const std::string& lpszDestDir,
+                               std::string& message, CopyFailure* failure) {
   return CopyInstallFiles(files, cCopyListDrive, CdDrive(cSourceDrive),
                           cLanguage, lpszDestDir, message, failure);
 }

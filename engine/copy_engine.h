@@ -32,19 +32,22 @@ struct CopyFailure {
   std::string path;
 };
 
-// Returns InstallResult::kOk or one of the kInstall* failures, and leaves the text
-// to show the user in `message`. A drive or language of value 0 means none.
+// Returns InstallResult::kOk or one of its failures, and leaves the text to
+// show the user in `message`. A drive or language of value 0 means none.
 // Each file is written under a temporary name beside its destination and
 // moved into place only when complete, so a failed or hostile run leaves
 // the previous file (or none), never half of one, and never writes through
 // a link. On failure `failure`, when given, says what failed.
 InstallResult CopyInstallFiles(FileSystem& files, char cCopyListDrive,
-                     const CdSource& source, char cLanguage,
-                     const std::string& lpszDestDir, std::string& message,
-                     CopyFailure* failure = nullptr);
+                               const CdSource& source, char cLanguage,
+                               const std::string& lpszDestDir,
+                               std::string& message,
+                               CopyFailure* failure = nullptr);
 // The CD in drive `cSourceDrive`, as the dialog has it.
-InstallResult CopyInstallFiles(FileSystem& files, char cCopyListDrive, char cSourceDrive,
-                     char cLanguage, const std::string& lpszDestDir,
-                     std::string& message, CopyFailure* failure = nullptr);
+InstallResult CopyInstallFiles(FileSystem& files, char cCopyListDrive,
+                               char cSourceDrive, char cLanguage,
+                               const std::string& lpszDestDir,
+                               std::string& message,
+                               CopyFailure* failure = nullptr);
 
 }  // namespace orvik

@@ -71,8 +71,9 @@ void RemoveFirstMarker(std::string& text) {
 
 }  // namespace
 
-MessageResult LoadInstallMessage(FileSystem& files, const CdSource& source, char language,
-                       unsigned skip, unsigned count, std::string& message) {
+MessageResult LoadInstallMessage(FileSystem& files, const CdSource& source,
+                                 char language, unsigned skip, unsigned count,
+                                 std::string& message) {
   auto file = OpenMessageFile(files, source, language);
   message.clear();
   if (!file) return MessageResult::kNotFound;
@@ -90,7 +91,8 @@ MessageResult LoadInstallMessage(FileSystem& files, const CdSource& source, char
 }
 
 MessageResult LoadInstallMessage(FileSystem& files, char drive, char language,
-                       unsigned skip, unsigned count, std::string& message) {
+                                 unsigned skip, unsigned count,
+                                 std::string& message) {
   return LoadInstallMessage(files, CdDrive(drive), language, skip, count,
                             message);
 }

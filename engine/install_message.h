@@ -21,13 +21,15 @@ using cd_format::kMessageLineBytes;
 // Finds the language's message file (current folder, then the drive's
 // \install\ folder, then the legacy \install\install.dat), skips `skip`
 // lines and returns the next `count` lines in `message`, each backslash-n
-// marker removed. MessageResult::kFound when a file was opened (whatever it held),
-// MessageResult::kNotFound with an empty `message` otherwise.
-// Without a source (an empty root) the two files of the CD have empty names
-// and cannot open.
-MessageResult LoadInstallMessage(FileSystem& files, const CdSource& source, char language,
-                       unsigned skip, unsigned count, std::string& message);
+// marker removed. MessageResult::kFound when a file was opened (whatever it
+// held), MessageResult::kNotFound with an empty `message` otherwise. Without a
+// source (an empty root) the two files of the CD have empty names and cannot
+// open.
+MessageResult LoadInstallMessage(FileSystem& files, const CdSource& source,
+                                 char language, unsigned skip, unsigned count,
+                                 std::string& message);
 MessageResult LoadInstallMessage(FileSystem& files, char drive, char language,
-                       unsigned skip, unsigned count, std::string& message);
+                                 unsigned skip, unsigned count,
+                                 std::string& message);
 
 }  // namespace orvik

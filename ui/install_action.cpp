@@ -32,7 +32,8 @@ bool CreateDesktopShortcut(Shell& shell, const std::string& dest_folder,
 
 bool LoadIntroduction(FileSystem& files, const CdSource& source, char language,
                       std::string& message) {
-  return LoadInstallMessage(files, source, language, cd_format::kIntroductionText.first,
+  return LoadInstallMessage(files, source, language,
+                            cd_format::kIntroductionText.first,
                             cd_format::kIntroductionText.count,
                             message) == MessageResult::kFound;
 }
@@ -56,13 +57,14 @@ bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,
   return false;
 }
 
-InstallResult RunInstallation(InstallServices services, const InstallRequest& request,
-                    std::string& message, InstallProblems* problems) {
+InstallResult RunInstallation(InstallServices services,
+                              const InstallRequest& request,
+                              std::string& message, InstallProblems* problems) {
   InstallProblems ignored;
   InstallProblems& found = problems != nullptr ? *problems : ignored;
-  const InstallResult result =
-      CopyInstallFiles(services.files, kNoCopyListDrive, request.source,
-                       request.language, request.dest_folder, message, &found.copy);
+  const InstallResult result = CopyInstallFiles(
+      services.files, kNoCopyListDrive, request.source, request.language,
+      request.dest_folder, message, &found.copy);
   WriteDebugLog("rval = %d\n%s\n", ResultCode(result), message.c_str());
   if (result != InstallResult::kOk || !request.shortcut) return result;
   std::string link_path;

@@ -43,7 +43,9 @@ struct InstallProblems {
 // Copies the product, writes the "rval" log record and, after a success,
 // makes the desktop shortcut. Returns the copy engine's result and leaves
 // the outcome text in `message`; `problems`, when given, says what failed.
-InstallResult RunInstallation(InstallServices services, const InstallRequest& request,
-                    std::string& message, InstallProblems* problems = nullptr);
+InstallResult RunInstallation(InstallServices services,
+                              const InstallRequest& request,
+                              std::string& message,
+                              InstallProblems* problems = nullptr);
 
 }  // namespace orvik

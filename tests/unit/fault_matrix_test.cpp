@@ -271,10 +271,14 @@ class FaultMatrix : public ::testing::Test {
     switch (ending) {
       case Ending::kSuccess: return {InstallResult::kOk, Lines(cd_format::kSuccessText)};
       case Ending::kNoText: return {InstallResult::kOk, ""};
-      case Ending::kFolderFailed: return {InstallResult::kDestFolderFailed, Lines(cd_format::kDestFolderFailedText)};
-      case Ending::kListFailed: return {InstallResult::kCopyListFailed, Lines(cd_format::kCopyListMissingText)};
-      case Ending::kSourceFailed: return {InstallResult::kSourceFileFailed, Lines(cd_format::kFileFailedText)};
-      case Ending::kDestFailed: return {InstallResult::kDestFileFailed, Lines(cd_format::kFileFailedText)};
+      case Ending::kFolderFailed:
+        return {InstallResult::kDestFolderFailed, Lines(cd_format::kDestFolderFailedText)};
+      case Ending::kListFailed:
+        return {InstallResult::kCopyListFailed, Lines(cd_format::kCopyListMissingText)};
+      case Ending::kSourceFailed:
+        return {InstallResult::kSourceFileFailed, Lines(cd_format::kFileFailedText)};
+      case Ending::kDestFailed:
+        return {InstallResult::kDestFileFailed, Lines(cd_format::kFileFailedText)};
       case Ending::kWriteFailed:
         return {InstallResult::kWriteFailed,
                 "INSTALL FAILURE: Couldn't copy " + destination + "\n" + SupportLines()};

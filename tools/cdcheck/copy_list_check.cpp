@@ -129,9 +129,10 @@ void CopyListChecker::Stop(ListRun& run, std::size_t line, const std::string& wh
 void CopyListChecker::CheckHeader(ListRun& run, CopyListStatus status,
                                   const CopyList& list,
                                   const std::vector<std::string>& lines) {
-  const std::string rejected = "Setup rejects the list, and every installation "
-                               "by it stops with " + Code(InstallResult::kCopyListFailed) +
-                               " before copying anything";
+  const std::string rejected =
+      "Setup rejects the list, and every installation "
+      "by it stops with " +
+      Code(InstallResult::kCopyListFailed) + " before copying anything";
   const std::size_t at_line = list.entries.size() + 2;
   switch (status) {
     case CopyListStatus::kOk:
