@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "app/unattended.h"
+#include "platform/win32/code_page.h"
+#include "platform/win32/debug_log_file.h"
 #include "platform/win32/install_lock.h"
 #include "platform/win32/install_security.h"
-#include "platform/win32/debug_log_file.h"
 #include "platform/win32/process_hygiene.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_install_services.h"
@@ -18,22 +19,9 @@ namespace {
 
 // Message-file text is in the ANSI code page; the console shows its own.
 std::string AnsiToConsole(const std::string& text) {
-  if (text.empty()) return text;
   UINT console = ::GetConsoleOutputCP();
   if (console == 0) console = ::GetOEMCP();
-  const int wide_length = ::MultiByteToWideChar(CP_ACP, 0, text.data(),
-                                                static_cast<int>(text.size()), nullptr, 0);
-  if (wide_length <= 0) return text;
-  std::wstring wide(static_cast<std::size_t>(wide_length), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                        wide.data(), wide_length);
-  const int length = ::WideCharToMultiByte(console, 0, wide.data(), wide_length,
-                                           nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return text;
-  std::string converted(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(console, 0, wide.data(), wide_length, converted.data(),
-                        length, nullptr, nullptr);
-  return converted;
+  return ConvertCodePage(text, CP_ACP, console);
 }
 
 // The standard streams are in text mode and put a carriage return before

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/code_page.h"
 #include "platform/win32/process_hygiene.h"
 #include "platform/win32/win32_file_system.h"
 #include "tools/cdcheck/cd_check.h"
@@ -17,20 +18,7 @@ namespace {
 
 // The command line comes in the ANSI code page; the report is UTF-8.
 std::string AnsiToUtf8(const std::string& ansi) {
-  if (ansi.empty()) return ansi;
-  const int units = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(),
-                                          static_cast<int>(ansi.size()), nullptr, 0);
-  if (units <= 0) return ansi;
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
-                        wide.data(), units);
-  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0,
-                                          nullptr, nullptr);
-  if (bytes <= 0) return ansi;
-  std::string utf8(static_cast<std::size_t>(bytes), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, utf8.data(), bytes, nullptr,
-                        nullptr);
-  return utf8;
+  return orvik::ConvertCodePage(ansi, CP_ACP, CP_UTF8);
 }
 
 orvik::cdcheck::OpenedCd OpenCd(const std::string& cd_path) {
