@@ -28,7 +28,7 @@ const ExitCodeRow kExitCodeTable[] = {
     {kExitLog, "ERROR_OPEN_FAILED", "the log file cannot be created; nothing done"},
     {kExitWrite, "ERROR_DISK_FULL", "writing a file failed (disk full)"},
     {kExitLinkedDest, "ERROR_STOPPED_ON_SYMLINK",
-     "the destination folder is a link or junction; nothing done"},
+     "the destination folder or one above it is a link or junction; nothing done"},
     {kExitUnknownResult, "ERROR_INSTALL_FAILURE", "the installation failed otherwise"},
     {kExitSourceAbsent, "ERROR_INSTALL_SOURCE_ABSENT", "the CD or package folder was not found"},
     {kExitAlreadyRunning, "ERROR_INSTALL_ALREADY_RUNNING",
@@ -385,6 +385,18 @@ std::size_t CopiedEntries(const CopyList& list) {
   return count;
 }
 
+// The destination or the nearest of its folders that is a link or
+// junction, if any: a user can make one where the folders do not exist yet
+// and send an elevated run's files anywhere.
+std::optional<std::string> LinkOnTheWay(const std::string& dest, UnattendedHost& host) {
+  for (std::string folder = dest;;) {
+    if (host.StateOf(folder) == FolderState::kLink) return folder;
+    const auto cut = folder.find_last_of("\\/");
+    if (cut == std::string::npos || cut < 3) return std::nullopt;
+    folder.resize(cut);
+  }
+}
+
 // Every missing folder down to the destination, so that each gets the
 // restricted access list when elevated. A folder that cannot be made is
 // left to the engine, which reports it.
@@ -471,9 +483,9 @@ int RunUnattended(const UnattendedOptions& options, UnattendedHost& host) {
   request.dest_folder = options.dest_folder.value_or(DefaultDestFolder());
   request.shortcut = PlaceOf(options.shortcut, account);
   // An elevated run must not follow a link a user made in its place.
-  if (elevated && host.StateOf(request.dest_folder) == FolderState::kLink) {
-    LogStepFailed("destination is a link", request.dest_folder);
-    host.WriteError("orvik-install: the destination folder " + request.dest_folder +
+  if (const auto link = elevated ? LinkOnTheWay(request.dest_folder, host) : std::nullopt) {
+    LogStepFailed("destination is a link", *link);
+    host.WriteError("orvik-install: " + *link +
                     " is a symbolic link or junction; not installing through it\n");
     return kExitLinkedDest;
   }

@@ -391,8 +391,10 @@ TEST_F(Unattended, CopyListMissingOrDamagedAndLinkedDestination) {
   options.dest_folder = "C:\\linked";
   host_.account = Account::kAdministrator;
   EXPECT_EQ(kExitLinkedDest, RunUnattended(options, host_));
+  options.dest_folder = "C:\\linked\\Orvik";  // a link further up
+  EXPECT_EQ(kExitLinkedDest, RunUnattended(options, host_));
   EXPECT_TRUE(std::filesystem::is_empty(host_.drive_c.path() + "/elsewhere"));
-  EXPECT_NE(std::string::npos, host_.errors.find("symbolic link or junction"));
+  EXPECT_NE(std::string::npos, host_.errors.find("C:\\linked is a symbolic link or junction"));
 }
 
 }  // namespace
