@@ -312,13 +312,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   PosixFileSystem files;
   MapDrives(files, world, input.current);
   const fs::path dest = *files.HostPath(input.dest_text);
+  // Before the earlier installation: a relative destination on drive D
+  // lies inside the CD's folder, and its stale files are not the CD's.
+  const auto cd_before = FilesByPath(world.d);
   if (input.earlier_installation) {
     WriteHost(dest / "factory.mar", kUserSettings);
     WriteHost(dest / "astdata.ast", "stale");
     WriteHost(dest / "astdata.lim", "stale");
   }
   const Snapshot before = TakeSnapshot(world.root, dest);
-  const auto cd_before = FilesByPath(world.d);
   auto sources = world.fixed_files;
   sources.emplace(fuzz::AsciiLowerModel(list_names[input.list_place % 3]), input.list);
   sources.emplace("startup.mar", ReadHost(world.d / "prog" / "startup.mar"));
