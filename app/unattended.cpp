@@ -157,10 +157,7 @@ bool ParseLanguage(const std::string& value, char& language) {
 // Characters Windows refuses in a path, and a colon past the drive's.
 bool HasForbiddenCharacter(const std::string& path) {
   for (std::size_t i = 0; i < path.size(); ++i) {
-    const auto c = static_cast<unsigned char>(path[i]);
-    if (c < 0x20 || std::string("<>\"|?*").find(static_cast<char>(c)) != std::string::npos)
-      return true;
-    if (c == ':' && i != 1) return true;
+    if (path[i] == ':' ? i != 1 : IsForbiddenInFileName(path[i])) return true;
   }
   return false;
 }

@@ -27,6 +27,18 @@ constexpr bool IsAsciiBlank(char c) {
          c == '\r';
 }
 
+// Either separator of a Windows path.
+constexpr bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+// A character Windows refuses in a file name: the control characters and
+// <>:"|?* (the separators aside).
+constexpr bool IsForbiddenInFileName(char c) {
+  if (static_cast<unsigned char>(c) < 0x20) return true;
+  for (const char forbidden : {'<', '>', ':', '"', '|', '?', '*'})
+    if (c == forbidden) return true;
+  return false;
+}
+
 inline std::string AsciiLowered(std::string text) {
   for (char& c : text) c = AsciiLower(c);
   return text;

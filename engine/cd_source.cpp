@@ -2,11 +2,11 @@
 
 #include <vector>
 
+#include "engine/ascii.h"
+
 namespace orvik {
 
 namespace {
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsDriveRoot(const std::string& root) {
   return root.size() == 2 && root[1] == ':';
@@ -29,7 +29,7 @@ std::optional<std::vector<std::string>> ComponentsBelowRoot(
   std::size_t at = 0;
   while (at < name.size()) {
     std::size_t end = at;
-    while (end < name.size() && !IsSeparator(name[end])) ++end;
+    while (end < name.size() && !IsPathSeparator(name[end])) ++end;
     const std::string component = name.substr(at, end - at);
     at = end + 1;
     if (component.empty() || component == ".") continue;
@@ -63,7 +63,7 @@ CdSource CdFolder(const std::string& folder, char cd_drive_letter) {
   CdSource source;
   source.root = folder;
   // "\\server\share\" keeps its two leading separators.
-  while (source.root.size() > 2 && IsSeparator(source.root.back()))
+  while (source.root.size() > 2 && IsPathSeparator(source.root.back()))
     source.root.pop_back();
   source.cd_drive_letter = cd_drive_letter;
   if (cd_drive_letter == 0 && IsDriveRoot(source.root))

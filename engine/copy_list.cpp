@@ -80,8 +80,8 @@ bool IsDeviceName(const std::string& name) {
 // Characters that Windows refuses in a file name, besides the separator.
 bool HasForbiddenCharacter(const std::string& name) {
   for (char c : name)
-    if (static_cast<unsigned char>(c) < 32) return true;
-  return name.find_first_of("/:<>\"|?*") != std::string::npos;
+    if (c == '/' || IsForbiddenInFileName(c)) return true;
+  return false;
 }
 
 bool IsPlainFileName(const std::string& name) {

@@ -21,10 +21,8 @@ char DriveKey(char letter) {
 
 // Characters that Windows refuses in a file name.
 bool IsValidComponent(const std::string& name) {
-  for (char c : name) {
-    if (static_cast<unsigned char>(c) < 32) return false;
-    if (std::string("<>:\"|?*").find(c) != std::string::npos) return false;
-  }
+  for (char c : name)
+    if (IsForbiddenInFileName(c)) return false;
   return true;
 }
 

@@ -7,14 +7,10 @@ namespace orvik::cdcheck {
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 // The characters Windows refuses in a file name.
 bool IsValidName(const std::string& name) {
   for (char c : name)
-    if (static_cast<unsigned char>(c) < 0x20 ||
-        std::string("<>:\"|?*").find(c) != std::string::npos)
-      return false;
+    if (IsForbiddenInFileName(c)) return false;
   return true;
 }
 
@@ -23,7 +19,7 @@ bool IsValidName(const std::string& name) {
 std::optional<std::vector<std::string>> CdPathComponents(const std::string& path,
                                                          char drive) {
   if (path.size() < 3 || AsciiUpper(path[0]) != AsciiUpper(drive) || path[1] != ':' ||
-      !IsSeparator(path[2]))
+      !IsPathSeparator(path[2]))
     return std::nullopt;
   return ComponentsBelowRoot(path.substr(3), IsValidName);
 }

@@ -10,11 +10,9 @@ namespace {
 
 constexpr char kNoDrive = cd_format::kNoDriveLetter;
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 // "E:\" and "cd\" become "E:" and "cd", so that "\install" can follow.
 std::string WithoutTrailingSeparators(std::string folder) {
-  while (!folder.empty() && IsSeparator(folder.back())) folder.pop_back();
+  while (!folder.empty() && IsPathSeparator(folder.back())) folder.pop_back();
   return folder;
 }
 
