@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdint>
 #include <iterator>
+#include <new>
+#include <stdexcept>
 
 #include "engine/ascii.h"
 #include "engine/cd_format.h"
@@ -19,6 +21,9 @@ const ExitCodeRow kExitCodeTable[] = {
     {kExitSuccess, "ERROR_SUCCESS", "installed"},
     {kExitCopyListMissing, "ERROR_FILE_NOT_FOUND", "no copy list on the CD"},
     {kExitDestFolder, "ERROR_PATH_NOT_FOUND", "the destination folder cannot be created"},
+    {kExitUntrustedDest, "ERROR_ACCESS_DENIED",
+     "elevated, and the destination folder or one above it can be changed by other users; "
+     "nothing done"},
     {kExitOutOfMemory, "ERROR_NOT_ENOUGH_MEMORY", "not enough memory"},
     {kExitCopyListDamaged, "ERROR_INVALID_DATA", "the copy list is damaged"},
     {kExitReceipt, "ERROR_WRITE_FAULT", "installed, but the receipt cannot be written"},
@@ -382,34 +387,107 @@ std::size_t CopiedEntries(const CopyList& list) {
   return count;
 }
 
-// The destination or the nearest of its folders that is a link or
-// junction, if any: a user can make one where the folders do not exist yet
-// and send an elevated run's files anywhere.
-std::optional<std::string> LinkOnTheWay(const std::string& dest, UnattendedHost& host) {
-  for (std::string folder = dest;;) {
-    if (host.StateOf(folder) == FolderState::kLink) return folder;
-    const auto cut = folder.find_last_of("\\/");
-    if (cut == std::string::npos || cut < 3) return std::nullopt;
-    folder.resize(cut);
+// The folders from the volume's root down to `dest`: "C:\", "C:\Vendor",
+// "C:\Vendor\Orvik"; for a share, from "\\server\share".
+std::vector<std::string> FoldersDownTo(const std::string& dest) {
+  std::size_t root_end = 3;  // "C:\"
+  if (dest.rfind("\\\\", 0) == 0) {
+    const std::size_t share = dest.find_first_of("\\/", dest.find_first_of("\\/", 2) + 1);
+    root_end = share == std::string::npos ? dest.size() : share;
+  }
+  std::vector<std::string> folders{dest.substr(0, root_end)};
+  for (std::size_t at = root_end; at < dest.size(); ++at) {
+    const std::size_t cut = dest.find_first_of("\\/", at);
+    if (cut == std::string::npos) break;
+    if (cut > at) folders.push_back(dest.substr(0, cut));
+    at = cut;
+  }
+  if (folders.back() != dest && dest.size() > root_end) folders.push_back(dest);
+  return folders;
+}
+
+// Why an elevated run cannot install into the destination; 0 when it can.
+struct Refusal {
+  int status = kExitSuccess;
+  std::string folder;
+  std::string reason;
+};
+
+// An elevated run holds every folder from the root down to the
+// destination open until it ends, so none can be renamed or replaced by a
+// link under it, and accepts only folders that administrators alone can
+// change; the missing ones it makes itself, protected. A user who could
+// rename a folder on the way, or who made the destination beforehand,
+// could otherwise send the files, or a planted DLL, wherever he likes.
+class ElevatedDestination {
+ public:
+  ElevatedDestination(UnattendedHost& host, FileSystem& files)
+      : host_(host), files_(files) {}
+
+  Refusal Prepare(const std::string& dest) {
+    bool created = false;
+    const std::vector<std::string> folders = FoldersDownTo(dest);
+    for (const std::string& folder : folders) {
+      auto held = files_.HoldFolder(folder);
+      if (held->state() == FolderState::kMissing) {
+        // No such drive or share: the engine reports it as it always has.
+        if (folder == folders.front()) return {};
+        if (!host_.CreateFolder(folder, true))
+          return {kExitDestFolder, folder, "cannot be created with the protected access list"};
+        created = true;
+        held = files_.HoldFolder(folder);
+        if (held->state() != FolderState::kFolder)
+          return {kExitDestFolder, folder, "was replaced right after it was created"};
+      }
+      switch (held->state()) {
+        case FolderState::kLink:
+          return {kExitLinkedDest, folder, "is a symbolic link or junction; not installing through it"};
+        case FolderState::kNotHeld:
+          return {kExitDestFolder, folder, "cannot be held open for the installation"};
+        case FolderState::kNotAFolder:
+        case FolderState::kMissing:
+          // A file in the way: the engine reports it as it always has.
+          return {};
+        case FolderState::kFolder:
+          break;
+      }
+      if (!created && !host_.OnlyAdministratorsCanChange(folder, folder == dest))
+        return {kExitUntrustedDest, folder,
+                "can be changed by users other than administrators; not installing into it"};
+      held_.push_back(std::move(held));
+    }
+    return {};
+  }
+
+ private:
+  UnattendedHost& host_;
+  FileSystem& files_;
+  std::vector<std::unique_ptr<HeldFolder>> held_;
+};
+
+// Every missing folder down to the destination. A folder that cannot be
+// made is left to the engine, which reports it.
+void CreateMissingFolders(const std::string& dest, UnattendedHost& host, FileSystem& files) {
+  const std::vector<std::string> folders = FoldersDownTo(dest);
+  for (std::size_t i = 1; i < folders.size(); ++i) {
+    const std::string& folder = folders[i];
+    if (files.HoldFolder(folder)->state() != FolderState::kMissing) continue;
+    if (!host.CreateFolder(folder, false)) {
+      LogStepFailed("create folder", folder);
+      return;
+    }
   }
 }
 
-// Every missing folder down to the destination, so that each gets the
-// restricted access list when elevated. A folder that cannot be made is
-// left to the engine, which reports it.
-void CreateMissingFolders(const std::string& dest, bool restricted, UnattendedHost& host) {
-  std::vector<std::string> missing;
-  for (std::string folder = dest; host.StateOf(folder) == FolderState::kMissing;) {
-    missing.push_back(folder);
-    const auto cut = folder.find_last_of("\\/");
-    if (cut == std::string::npos || cut < 3) break;
-    folder.resize(cut);
-  }
-  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (!host.CreateFolder(*it, restricted)) {
-      LogStepFailed("create folder", *it);
-      return;
-    }
+// The folders of an elevated run's log that do not exist yet, protected,
+// so that no user can put something in the log's place before a later run.
+void CreateLogFolders(const std::string& log_file, UnattendedHost& host, FileSystem& files) {
+  const auto cut = log_file.find_last_of("\\/");
+  if (cut == std::string::npos || cut < 3) return;
+  const std::vector<std::string> folders = FoldersDownTo(log_file.substr(0, cut));
+  for (std::size_t i = 1; i < folders.size(); ++i) {
+    if (files.HoldFolder(folders[i])->state() != FolderState::kMissing) continue;
+    if (!host.CreateFolder(folders[i], true)) return;  // the log's opening reports it
   }
 }
 
@@ -443,15 +521,17 @@ std::optional<std::string> Resolved(const std::optional<std::string>& path,
   return full.empty() ? *path : full;
 }
 
-}  // namespace
-
-int RunUnattended(const UnattendedOptions& options, UnattendedHost& host) {
+int RunInstallationUnattended(const UnattendedOptions& options, UnattendedHost& host) {
   if (!host.TakeInstallLock()) {
     host.WriteError("orvik-install: another installation of Orvik is running\n");
     return kExitAlreadyRunning;
   }
   const auto log_file = Resolved(options.log_file, host);
   const auto receipt_file = Resolved(options.receipt_file, host);
+  const Account account = host.RunningAccount();
+  const bool elevated = account != Account::kUser;
+  InstallServices services = host.Services();
+  if (log_file && elevated) CreateLogFolders(*log_file, host, services.files);
   UnattendedLog log(log_file, host);
   // A log the administrator asked for and cannot have is worth stopping for.
   if (log_file && !log.is_open()) {
@@ -469,24 +549,24 @@ int RunUnattended(const UnattendedOptions& options, UnattendedHost& host) {
                     std::string(1, options.language) + "')\n");
     return kExitSourceAbsent;
   }
-  InstallServices services = host.Services();
   source->cd_drive_letter = CdDriveLetter(options, *source, services.drives);
 
-  const Account account = host.RunningAccount();
-  const bool elevated = account != Account::kUser;
   InstallRequest request;
   request.source = *source;
   request.language = options.language;
   request.dest_folder = options.dest_folder.value_or(DefaultDestFolder());
   request.shortcut = PlaceOf(options.shortcut, account);
-  // An elevated run must not follow a link a user made in its place.
-  if (const auto link = elevated ? LinkOnTheWay(request.dest_folder, host) : std::nullopt) {
-    LogStepFailed("destination is a link", *link);
-    host.WriteError("orvik-install: " + *link +
-                    " is a symbolic link or junction; not installing through it\n");
-    return kExitLinkedDest;
+  ElevatedDestination held(host, services.files);
+  if (elevated) {
+    const Refusal refusal = held.Prepare(request.dest_folder);
+    if (refusal.status != kExitSuccess) {
+      LogStepFailed("prepare the destination", refusal.folder);
+      host.WriteError("orvik-install: " + refusal.folder + " " + refusal.reason + "\n");
+      return refusal.status;
+    }
+  } else {
+    CreateMissingFolders(request.dest_folder, host, services.files);
   }
-  CreateMissingFolders(request.dest_folder, elevated, host);
 
   std::string message;
   InstallProblems problems;
@@ -512,6 +592,24 @@ int RunUnattended(const UnattendedOptions& options, UnattendedHost& host) {
     return kExitReceipt;
   }
   return kExitSuccess;
+}
+
+}  // namespace
+
+// Memory can run out outside the engine too (a long path, the log, the
+// receipt); the deployment console must then read 8, not whatever the
+// runtime's abort would give. The standard streams need no memory of
+// their own for a fixed text.
+int RunUnattended(const UnattendedOptions& options, UnattendedHost& host) {
+  try {
+    return RunInstallationUnattended(options, host);
+  } catch (const std::bad_alloc&) {
+    std::fputs("orvik-install: not enough memory\n", stderr);
+    return kExitOutOfMemory;
+  } catch (const std::exception&) {
+    std::fputs("orvik-install: the installation failed unexpectedly\n", stderr);
+    return kExitUnknownResult;
+  }
 }
 
 }  // namespace orvik

@@ -18,6 +18,7 @@ namespace orvik {
 constexpr int kExitSuccess = 0;
 constexpr int kExitCopyListMissing = 2;      // ERROR_FILE_NOT_FOUND
 constexpr int kExitDestFolder = 3;           // ERROR_PATH_NOT_FOUND
+constexpr int kExitUntrustedDest = 5;        // ERROR_ACCESS_DENIED
 constexpr int kExitOutOfMemory = 8;          // ERROR_NOT_ENOUGH_MEMORY
 constexpr int kExitCopyListDamaged = 13;     // ERROR_INVALID_DATA
 constexpr int kExitReceipt = 29;             // ERROR_WRITE_FAULT
@@ -80,8 +81,6 @@ std::string UnattendedUsage();
 
 enum class Account { kUser, kAdministrator, kSystem };
 
-enum class FolderState { kMissing, kFolder, kLink, kNotAFolder };
-
 // What the unattended run needs from the platform.
 class UnattendedHost {
  public:
@@ -94,9 +93,16 @@ class UnattendedHost {
   virtual Account RunningAccount() = 0;
   // False when another orvik-install or setup.exe holds the lock.
   virtual bool TakeInstallLock() = 0;
-  virtual FolderState StateOf(const std::string& folder) = 0;
-  // `restricted`: the access list of Program Files, not inherited.
+  // `restricted`: owned by Administrators, with the access list of Program
+  // Files, not inherited. False when the folder cannot be created, also
+  // when something of that name exists by now.
   virtual bool CreateFolder(const std::string& folder, bool restricted) = 0;
+  // Whether only administrators can change the folder: its owner is
+  // Administrators, SYSTEM, TrustedInstaller or the running account, and
+  // no other account may rename, delete or re-permission it, nor, for the
+  // folder that `receives_files`, add to it or write what it will hold.
+  virtual bool OnlyAdministratorsCanChange(const std::string& folder,
+                                           bool receives_files) = 0;
   // Writes `content` under a temporary name beside `path`, then moves it
   // over `path` (a link there is replaced, never written through).
   virtual bool ReplaceFile(const std::string& path, const std::string& content) = 0;

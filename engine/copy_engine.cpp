@@ -35,6 +35,7 @@ constexpr int kTemporaryNameTries = 100;
 constexpr char kStepAllocate[] = "allocate the work buffer";
 constexpr char kStepCreateFolder[] = "create the destination folder";
 constexpr char kStepLinkedFolder[] = "refuse a destination folder that is a link";
+constexpr char kStepHoldFolder[] = "hold the destination folder open";
 constexpr char kStepOpenCopyList[] = "open the copy list";
 constexpr char kStepReadCopyList[] = "read the copy list";
 constexpr char kStepDestinationName[] = "check the destination name";
@@ -43,6 +44,7 @@ constexpr char kStepReadSource[] = "read the source";
 constexpr char kStepOwnSource[] = "refuse a destination that is its own source";
 constexpr char kStepCreateTemporary[] = "create the temporary file";
 constexpr char kStepWrite[] = "write";
+constexpr char kStepFlush[] = "flush to the disk";
 constexpr char kStepMove[] = "move into place";
 
 // The temporary file of one copy: removed unless it was moved into place,
@@ -133,10 +135,14 @@ class CopyRun {
       return Fail(InstallResult::kDestFolderFailed, kDestFolderFailedLines,
                   kStepCreateFolder, dest_dir_);
     // A folder that is a link would send the copies and the deletions
-    // into wherever it points.
-    if (files_.IsLink(dest_dir_))
+    // into wherever it points; held open, it cannot become one later.
+    held_folder_ = files_.HoldFolder(dest_dir_);
+    if (held_folder_->state() == FolderState::kLink)
       return Fail(InstallResult::kDestFolderFailed, kDestFolderFailedLines,
                   kStepLinkedFolder, dest_dir_);
+    if (held_folder_->state() == FolderState::kNotHeld)
+      return Fail(InstallResult::kDestFolderFailed, kDestFolderFailedLines,
+                  kStepHoldFolder, dest_dir_);
     if (language_ != 0) g_szCopyListName[0] = language_;
 
     CopyList list;
@@ -185,8 +191,9 @@ class CopyRun {
     return result;
   }
 
-  InstallResult FailWrite(const std::string& dest_path) {
-    Note(kStepWrite, dest_path);
+  InstallResult FailWrite(const std::string& dest_path,
+                          const char* step = kStepWrite) {
+    Note(step, dest_path);
     message_ = WriteFailureText(dest_path);
     return InstallResult::kWriteFailed;
   }
@@ -309,7 +316,9 @@ class CopyRun {
     if (settings == SettingsFile::kStartup &&
         !AppendCdDriveLine(dest, at_line_start))
       return FailWrite(dest_path);
-    // Close flushes: data that never reached the disk is a failed write.
+    // On the disk before it takes the name: after a power loss the name
+    // holds the old file or the whole new one, never a file of zeros.
+    if (!dest.Flush()) return FailWrite(dest_path, kStepFlush);
     if (!dest.Close()) return FailWrite(dest_path);
     return InstallResult::kOk;
   }
@@ -350,6 +359,7 @@ class CopyRun {
   const std::string dest_dir_;
   std::string& message_;
   CopyFailure& failure_;
+  std::unique_ptr<HeldFolder> held_folder_;
   std::unique_ptr<char[]> buffer_;
   std::size_t chunk_ = 0;
 };

@@ -29,4 +29,22 @@ bool FileSystem::SameFile(const std::string&, const std::string&) {
 
 bool FileSystem::IsLink(const std::string&) { return false; }
 
+namespace {
+
+class UnheldFolder : public HeldFolder {
+ public:
+  explicit UnheldFolder(FolderState state) : state_(state) {}
+  FolderState state() const override { return state_; }
+
+ private:
+  FolderState state_;
+};
+
+}  // namespace
+
+std::unique_ptr<HeldFolder> FileSystem::HoldFolder(const std::string& path) {
+  return std::make_unique<UnheldFolder>(IsLink(path) ? FolderState::kLink
+                                                     : FolderState::kFolder);
+}
+
 }  // namespace orvik

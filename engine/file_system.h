@@ -27,9 +27,39 @@ class File {
   virtual std::int64_t Read(char* buffer, std::size_t size) = 0;
   // The number of bytes written; fewer than `size` means the write failed.
   virtual std::size_t Write(const char* buffer, std::size_t size) = 0;
-  // Flushes and closes; false when data could not be flushed. Destroying an
-  // open file closes it too, ignoring the outcome.
+  // Writes what was written through to the disk (FlushFileBuffers, fsync),
+  // so that a power loss after it cannot leave the file empty or holed;
+  // false when that fails, as a full share may report only now. A file
+  // opened for reading has nothing to flush.
+  virtual bool Flush() { return true; }
+  // Closes the handle; false when the system reports a failure on closing.
+  // Closing does not flush: what is not flushed may still be lost.
+  // Destroying an open file closes it too, ignoring the outcome.
   virtual bool Close() = 0;
+};
+
+// What is found at a folder's path, asked of the opened folder where the
+// platform can open one.
+enum class FolderState {
+  kMissing,
+  kFolder,
+  kLink,        // a symbolic link or junction
+  kNotAFolder,  // a file
+  kNotHeld,     // a folder that cannot be opened and held
+};
+
+// A folder held open from the moment it is checked until its owner ends,
+// so that it cannot be renamed, deleted or replaced by a link meanwhile.
+// Windows and Wine refuse to rename or delete a folder that is open
+// without delete sharing; POSIX holds nothing, so its stand-in only tells.
+class HeldFolder {
+ public:
+  virtual ~HeldFolder() = default;
+  HeldFolder() = default;
+  HeldFolder(const HeldFolder&) = delete;
+  HeldFolder& operator=(const HeldFolder&) = delete;
+
+  virtual FolderState state() const = 0;
 };
 
 enum class CreateFolderResult {
@@ -64,6 +94,9 @@ class FileSystem {
   virtual bool SameFile(const std::string& a, const std::string& b);
   // Whether the path itself is a symbolic link or junction.
   virtual bool IsLink(const std::string& path);
+  // Opens the folder at `path` and holds it until the result is destroyed.
+  // By default nothing is held and the state is only whether it is a link.
+  virtual std::unique_ptr<HeldFolder> HoldFolder(const std::string& path);
   virtual CreateFolderResult CreateFolder(const std::string& path) = 0;
   virtual bool SetCurrentFolder(const std::string& path) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;

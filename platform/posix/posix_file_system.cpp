@@ -124,6 +124,13 @@ class PosixFile : public File {
     return done;
   }
 
+  bool Flush() override {
+    for (;;) {
+      if (::fsync(fd_) == 0) return true;
+      if (errno != EINTR) return false;
+    }
+  }
+
   bool Close() override {
     if (fd_ < 0) return true;
     const int result = ::close(fd_);
@@ -136,6 +143,28 @@ class PosixFile : public File {
 };
 
 bool IsWrongPath(int error) { return error == ENOENT || error == ENOTDIR; }
+
+// An open folder does not stop a rename on POSIX: the stand-in tells what
+// is there and keeps the descriptor, no more.
+class PosixHeldFolder : public HeldFolder {
+ public:
+  PosixHeldFolder(int fd, FolderState state) : fd_(fd), state_(state) {}
+  ~PosixHeldFolder() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FolderState state() const override { return state_; }
+
+ private:
+  int fd_;
+  FolderState state_;
+};
+
+FolderState StateOfHostPath(const std::string& host) {
+  struct stat info;
+  if (::lstat(host.c_str(), &info) != 0) return FolderState::kMissing;
+  if (S_ISLNK(info.st_mode)) return FolderState::kLink;
+  return S_ISDIR(info.st_mode) ? FolderState::kFolder : FolderState::kNotAFolder;
+}
 
 int OpenHostForReading(const std::string& host) {
   return ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
@@ -303,6 +332,16 @@ bool PosixFileSystem::IsLink(const std::string& path) {
   const auto host = HostPath(path);
   struct stat info;
   return host && ::lstat(host->c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+std::unique_ptr<HeldFolder> PosixFileSystem::HoldFolder(const std::string& path) {
+  const auto host = HostPath(path);
+  if (!host) return std::make_unique<PosixHeldFolder>(-1, FolderState::kMissing);
+  const int fd = ::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  const FolderState state = StateOfHostPath(*host);
+  if (fd < 0 && state == FolderState::kFolder)
+    return std::make_unique<PosixHeldFolder>(-1, FolderState::kNotHeld);
+  return std::make_unique<PosixHeldFolder>(fd, state);
 }
 
 CreateFolderResult PosixFileSystem::CreateFolder(const std::string& path) {

@@ -45,6 +45,7 @@ class PosixFileSystem : public FileSystem {
   bool Exists(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   bool IsLink(const std::string& path) override;
+  std::unique_ptr<HeldFolder> HoldFolder(const std::string& path) override;
   CreateFolderResult CreateFolder(const std::string& path) override;
   bool SetCurrentFolder(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;

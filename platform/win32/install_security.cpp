@@ -1,6 +1,7 @@
 #include "platform/win32/install_security.h"
 
 #include <windows.h>
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <memory>
@@ -16,9 +17,59 @@ namespace {
 // and execute, as Program Files has them.
 const char kRestrictedFolderSddl[] =
     "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+const char kRestrictedOwnedFolderSddl[] =
+    "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+// Rights that let their holder move the installation elsewhere or take
+// the folder over: rename or delete it, delete what it holds, change its
+// access list or owner. Generic rights are included as they may stand
+// unmapped in an entry.
+constexpr DWORD kChangesToAFolderAbove = DELETE | FILE_DELETE_CHILD | WRITE_DAC |
+                                         WRITE_OWNER | GENERIC_ALL | GENERIC_WRITE;
+// In the destination, also adding a file (a planted DLL) and writing the
+// files it will hold.
+constexpr DWORD kChangesToTheDestination =
+    kChangesToAFolderAbove | FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+    FILE_WRITE_ATTRIBUTES;
 
 struct LocalFreeDeleter {
   void operator()(void* memory) const { ::LocalFree(memory); }
+};
+
+// TrustedInstaller, the service that owns the system's own folders.
+const char kTrustedInstallerSid[] =
+    "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+// The accounts an elevated run may leave a folder to: SYSTEM,
+// Administrators, TrustedInstaller, the running account itself, and the
+// owner placeholders, which stand for an owner already checked.
+class TrustedAccounts {
+ public:
+  TrustedAccounts() {
+    PSID raw = nullptr;
+    if (::ConvertStringSidToSidA(kTrustedInstallerSid, &raw))
+      trusted_installer_.reset(raw);
+    HANDLE raw_token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw_token)) return;
+    const ScopedHandle token(raw_token);
+    DWORD size = 0;
+    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) return;
+    user_.reset(new char[size]);
+    if (!::GetTokenInformation(token.get(), TokenUser, user_.get(), size, &size)) user_.reset();
+  }
+
+  bool Contains(PSID sid) const {
+    for (WELL_KNOWN_SID_TYPE type : {WinLocalSystemSid, WinBuiltinAdministratorsSid,
+                                     WinCreatorOwnerSid, WinCreatorOwnerRightsSid})
+      if (::IsWellKnownSid(sid, type)) return true;
+    if (trusted_installer_ && ::EqualSid(sid, trusted_installer_.get())) return true;
+    return user_ && ::EqualSid(sid, reinterpret_cast<TOKEN_USER*>(user_.get())->User.Sid);
+  }
+
+ private:
+  std::unique_ptr<void, LocalFreeDeleter> trusted_installer_;
+  std::unique_ptr<char[]> user_;
 };
 
 bool TokenIsSystem(HANDLE token) {
@@ -50,29 +101,61 @@ bool IsElevatedAdministrator() {
 Account CurrentAccount() {
   HANDLE raw = nullptr;
   if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) {
-    ScopedFileHandle token(raw);
+    const ScopedHandle token(raw);
     if (TokenIsSystem(token.get())) return Account::kSystem;
   }
   return IsElevatedAdministrator() ? Account::kAdministrator : Account::kUser;
 }
 
-FolderState FolderStateOf(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return FolderState::kMissing;
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return FolderState::kLink;
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FolderState::kFolder;
-  return FolderState::kNotAFolder;
-}
-
-bool CreateInstallFolder(const std::string& path, bool restricted) {
-  if (!restricted) return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+bool CreateFolderWith(const std::string& path, const char* sddl) {
   PSECURITY_DESCRIPTOR raw = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(
-          kRestrictedFolderSddl, SDDL_REVISION_1, &raw, nullptr))
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                              &raw, nullptr))
     return false;
   std::unique_ptr<void, LocalFreeDeleter> descriptor(raw);
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.get(), FALSE};
   return ::CreateDirectoryA(path.c_str(), &attributes) != FALSE;
+}
+
+bool CreateInstallFolder(const std::string& path, bool restricted) {
+  if (!restricted) return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+  // Administrators as the owner, so that a later run as SYSTEM or as
+  // another administrator accepts the folder; a token that may not assign
+  // that owner gets its default one, which it accepts itself.
+  if (CreateFolderWith(path, kRestrictedOwnedFolderSddl)) return true;
+  return ::GetLastError() == ERROR_INVALID_OWNER &&
+         CreateFolderWith(path, kRestrictedFolderSddl);
+}
+
+bool OnlyAdministratorsControl(const std::string& path, bool receives_files) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR raw = nullptr;
+  if (::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                              &owner, nullptr, &dacl, nullptr, &raw) != ERROR_SUCCESS)
+    return false;
+  std::unique_ptr<void, LocalFreeDeleter> descriptor(raw);
+  const TrustedAccounts trusted;
+  // No access list at all (FAT, exFAT, a null DACL) lets everyone do anything.
+  if (owner == nullptr || dacl == nullptr || !trusted.Contains(owner)) return false;
+  const DWORD forbidden = receives_files ? kChangesToTheDestination : kChangesToAFolderAbove;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* raw_ace = nullptr;
+    if (!::GetAce(dacl, i, &raw_ace)) return false;
+    const auto* header = static_cast<const ACE_HEADER*>(raw_ace);
+    if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+    // Object and callback entries are not expected on a folder: unknown
+    // grants are not taken on trust.
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
+    // Above the destination, only what applies to the folder itself counts;
+    // in it, also what its new files and folders will inherit.
+    if (!receives_files && (header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;
+    const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(raw_ace);
+    const PSID sid = const_cast<DWORD*>(&ace->SidStart);
+    if ((ace->Mask & forbidden) != 0 && !trusted.Contains(sid)) return false;
+  }
+  return true;
 }
 
 namespace {

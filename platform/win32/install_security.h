@@ -13,12 +13,15 @@ namespace orvik {
 // enabled (elevated), or neither.
 Account CurrentAccount();
 
-FolderState FolderStateOf(const std::string& path);
-
-// Creates one folder; `restricted` gives it Administrators and SYSTEM full
-// control and Users read and execute, nothing inherited from the parent,
-// set at creation so there is no moment with a wider list.
+// Creates one folder; `restricted` makes Administrators its owner and gives
+// Administrators and SYSTEM full control and Users read and execute,
+// nothing inherited from the parent, set at creation so there is no moment
+// with a wider list.
 bool CreateInstallFolder(const std::string& path, bool restricted);
+
+// Whether the folder's owner and access list leave it to administrators
+// alone; see UnattendedHost::OnlyAdministratorsCanChange.
+bool OnlyAdministratorsControl(const std::string& path, bool receives_files);
 
 // Writes `content` to a new file beside `path` and moves it over `path`.
 bool ReplaceFileWith(const std::string& path, const std::string& content);

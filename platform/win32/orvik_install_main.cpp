@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -87,11 +88,11 @@ class Win32UnattendedHost : public UnattendedHost {
   std::string FullPath(const std::string& path) override { return FullPathOf(path); }
   Account RunningAccount() override { return CurrentAccount(); }
   bool TakeInstallLock() override { return lock_.Take(); }
-  FolderState StateOf(const std::string& folder) override {
-    return FolderStateOf(folder);
-  }
   bool CreateFolder(const std::string& folder, bool restricted) override {
     return CreateInstallFolder(folder, restricted);
+  }
+  bool OnlyAdministratorsCanChange(const std::string& folder, bool receives_files) override {
+    return OnlyAdministratorsControl(folder, receives_files);
   }
   bool ReplaceFile(const std::string& path, const std::string& content) override {
     return ReplaceFileWith(path, content);
@@ -109,22 +110,39 @@ class Win32UnattendedHost : public UnattendedHost {
 }  // namespace
 }  // namespace orvik
 
-// The raw command line, not argv: the C runtime would take the quote of
-// --dest "C:\Program Files\Orvik\" for a character of the folder.
-int main() {
-  orvik::ApplyProcessHygiene();
+namespace orvik {
+namespace {
 
-  const orvik::ParsedArguments parsed = orvik::ParseUnattendedArguments(
-      orvik::SplitCommandLine(::GetCommandLineA()));
+int RunFromCommandLine() {
+  const ParsedArguments parsed = ParseUnattendedArguments(SplitCommandLine(::GetCommandLineA()));
   if (!parsed.ok) {
-    orvik::Write(stderr, "orvik-install: " + parsed.error +
-                             " (orvik-install --help shows the usage)\n");
-    return orvik::kExitUsage;
+    Write(stderr, "orvik-install: " + parsed.error + " (orvik-install --help shows the usage)\n");
+    return kExitUsage;
   }
   if (parsed.options.help) {
-    orvik::Write(stdout, orvik::UnattendedUsage());
-    return orvik::kExitSuccess;
+    Write(stdout, UnattendedUsage());
+    return kExitSuccess;
   }
-  orvik::Win32UnattendedHost host;
-  return orvik::RunUnattended(parsed.options, host);
+  Win32UnattendedHost host;
+  return RunUnattended(parsed.options, host);
+}
+
+}  // namespace
+}  // namespace orvik
+
+// The raw command line, not argv: the C runtime would take the quote of
+// --dest "C:\Program Files\Orvik\" for a character of the folder. No
+// exception may reach the runtime, whose abort exits with 3, a status
+// that means "the destination folder cannot be created".
+int main() {
+  orvik::ApplyProcessHygiene();
+  try {
+    return orvik::RunFromCommandLine();
+  } catch (const std::bad_alloc&) {
+    std::fputs("orvik-install: not enough memory\n", stderr);
+    return orvik::kExitOutOfMemory;
+  } catch (...) {
+    std::fputs("orvik-install: the installation failed unexpectedly\n", stderr);
+    return orvik::kExitUnknownResult;
+  }
 }

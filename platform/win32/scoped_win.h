@@ -35,6 +35,24 @@ class ScopedFileHandle {
   HANDLE handle_;
 };
 
+// A kernel handle whose "no handle" value is null, as OpenProcessToken,
+// CreateMutex and CreateProcess give it.
+class ScopedHandle {
+ public:
+  explicit ScopedHandle(HANDLE handle = nullptr) : handle_(handle) {}
+  ~ScopedHandle() {
+    if (handle_ != nullptr) ::CloseHandle(handle_);
+  }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+  HANDLE get() const { return handle_; }
+  bool valid() const { return handle_ != nullptr; }
+
+ private:
+  HANDLE handle_;
+};
+
 // An interface pointer that is released exactly once.
 template <typename T>
 class ComPtr {

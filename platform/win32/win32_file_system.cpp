@@ -45,6 +45,7 @@ class Win32File : public File {
     return done;
   }
 
+  bool Flush() override { return ::FlushFileBuffers(handle_.get()) != FALSE; }
   bool Close() override { return handle_.Close(); }
 
  private:
@@ -117,6 +118,45 @@ bool MeansNoSuchPath(DWORD error) {
   }
 }
 
+// Reading the folder's entries is a data access, so the handle takes part
+// in sharing: without FILE_SHARE_DELETE, nobody can rename or delete the
+// folder while it is held (Windows and Wine alike).
+constexpr DWORD kHoldAccess =
+    FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD kHoldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+class Win32HeldFolder : public HeldFolder {
+ public:
+  Win32HeldFolder(ScopedFileHandle handle, FolderState state)
+      : handle_(std::move(handle)), state_(state) {}
+  FolderState state() const override { return state_; }
+
+ private:
+  ScopedFileHandle handle_;
+  FolderState state_;
+};
+
+FolderState StateOfAttributes(DWORD attributes) {
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return FolderState::kLink;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FolderState::kFolder;
+  return FolderState::kNotAFolder;
+}
+
+// What stands at a path that could not be held.
+FolderState StateOfUnheld(const std::string& path, DWORD open_error) {
+  if (MeansNoSuchPath(open_error)) return FolderState::kMissing;
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FolderState::kMissing;
+  const FolderState state = StateOfAttributes(attributes);
+  return state == FolderState::kFolder ? FolderState::kNotHeld : state;
+}
+
+// "c:" is the folder that "c:\name" lands in: the root.
+std::string FolderToHold(const std::string& path) {
+  if (path.size() == 2 && path[1] == ':') return path + "\\";
+  return WithoutTrailingSeparators(path);
+}
+
 std::string CurrentFolder() {
   const DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
   if (needed == 0) return std::string();
@@ -180,6 +220,28 @@ bool Win32FileSystem::IsLink(const std::string& path) {
       ::GetFileAttributesA(WithoutTrailingSeparators(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// The handle's attributes tell what was opened, whatever the path names
+// by now. Wine opens the target of a Unix symbolic link even so, but marks
+// the link in the path's attributes, which cannot change while it is held.
+std::unique_ptr<HeldFolder> Win32FileSystem::HoldFolder(const std::string& path) {
+  const std::string folder = FolderToHold(path);
+  ScopedFileHandle handle(::CreateFileA(
+      folder.c_str(), kHoldAccess, kHoldSharing, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle.valid()) {
+    const DWORD error = ::GetLastError();
+    return std::make_unique<Win32HeldFolder>(ScopedFileHandle(),
+                                             StateOfUnheld(folder, error));
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  FolderState state = FolderState::kNotHeld;
+  if (::GetFileInformationByHandle(handle.get(), &info)) {
+    state = StateOfAttributes(info.dwFileAttributes);
+    if (state == FolderState::kFolder && IsLink(folder)) state = FolderState::kLink;
+  }
+  return std::make_unique<Win32HeldFolder>(std::move(handle), state);
 }
 
 CreateFolderResult Win32FileSystem::CreateFolder(const std::string& path) {

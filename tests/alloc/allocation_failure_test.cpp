@@ -17,6 +17,7 @@
 #include "engine/copy_engine.h"
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
+#include "unit/fake_unattended_host.h"
 #include "unit/test_support.h"
 
 namespace {
@@ -180,6 +181,35 @@ TEST_F(AllocationFailure, EveryAllocationOfAnInstallationFailsInTurn) {
   }
   std::cout << "[ allocations ] " << total << " in one installation, each failed once\n";
   EXPECT_GT(total, 50u);
+}
+
+// orvik-install's whole run, the log and the receipt included: any failed
+// allocation ends it with 8, never with an exception out of main.
+TEST_F(AllocationFailure, EveryAllocationOfAnUnattendedRunFailsInTurn) {
+  std::size_t total = 0;
+  for (std::size_t nth = 0;; ++nth) {
+    SCOPED_TRACE("allocation #" + std::to_string(nth) + " fails");
+    testing::ResetGlobalState();
+    testing::UnattendedHostFake host;
+    host.account = Account::kSystem;
+    UnattendedOptions options;
+    options.log_file = "C:\\install.log";
+    options.receipt_file = "C:\\receipt.txt";
+    options.dest_folder = "C:\\Vendor\\Orvik";
+    int status;
+    {
+      Armed armed(nth, 0);
+      status = RunUnattended(options, host);
+      if (nth == 0) total = Armed::count();
+    }
+    if (status != kExitSuccess) {
+      EXPECT_EQ(kExitOutOfMemory, status);
+      EXPECT_FALSE(host.drive_c.Exists("receipt.txt")) << "a receipt after a failure";
+    }
+    if (nth == total) break;
+  }
+  std::cout << "[ allocations ] " << total << " in one unattended run, each failed once\n";
+  EXPECT_GT(total, 100u);
 }
 
 TEST_F(AllocationFailure, CopyListWithoutEndRunsOutOfMemoryWithoutEndingTheProgram) {

@@ -7,6 +7,7 @@ import re
 import shutil
 import subprocess
 import struct
+import time
 import unittest
 
 import test_hardening
@@ -206,6 +207,60 @@ class UnattendedTest(InstallChecks, UnattendedCase):
             holder.wait(30)
         self.assertEqual(self.run_install("--quiet")[0], 0)
 
+    def test_folders_on_the_way_cannot_be_swapped_during_the_run(self):
+        # A run held on a slow CD read: a FIFO in place of a file, fed only
+        # once another program has tried to rename the destination and the
+        # folder above it, as a user who made them could.
+        cd = self.insert_cd("d")
+        fonts = cd / "data" / "fonts.dat"
+        content = fonts.read_bytes()
+        fonts.unlink()
+        os.mkfifo(fonts)
+        feed = os.open(fonts, os.O_RDWR)  # a writer, so that opening it does not block
+        tools = self.wine.c_path("Tools")
+        tools.mkdir()
+        self.addCleanup(shutil.rmtree, tools, True)
+        self.addCleanup(shutil.rmtree, self.wine.c_path("Tools-old"), True)
+        install = subprocess.Popen(
+            ["wine", WINE_DIR + r"\orvik-install.exe", "--dest", r"c:\Tools\Orvik", "--quiet",
+             "--receipt", r"c:\Tools\Orvik\receipt.txt"],
+            env=self.wine.env, cwd=self.wine.unix_path("d:\\"), stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            waiting = tools / "Orvik" / "orvik.dat"
+            for _ in range(600):
+                if waiting.exists():
+                    break
+                time.sleep(0.05)
+            self.assertTrue(waiting.exists(), "the run never reached the slow file")
+            for folder in (r"c:\Tools\Orvik", r"c:\Tools"):
+                self.assertTrue(self.probe("move", folder, r"c:\Tools-old").startswith(b"refused"),
+                                folder)
+        finally:
+            os.write(feed, content)
+            os.close(feed)
+            status = install.wait(60)
+        self.assertEqual(status, 0)
+        self.assertEqual((tools / "Orvik" / "fonts.dat").read_bytes(), content)
+        self.assertTrue((tools / "Orvik" / "receipt.txt").exists())
+        self.assertFalse(self.wine.c_path("Tools-old").exists())
+
+    def test_a_destination_others_can_write_is_refused_as_it_is(self):
+        # Any user may make a folder at the root of C: and plant a DLL in it.
+        self.insert_cd("d")
+        planted = self.wine.c_path("orvik8")
+        planted.mkdir()
+        self.addCleanup(shutil.rmtree, planted, True)
+        (planted / "version.dll").write_bytes(b"planted")
+        os.chmod(planted, 0o777)
+        status, out, err = self.run_install("--receipt", r"c:\orvik8\receipt.txt")
+        self.assertEqual((status, out), (5, b""))
+        self.assertEqual(err, b"orvik-install: c:\\orvik8 can be changed by users other than "
+                              b"administrators; not installing into it\r\n")
+        self.assertEqual([p.name for p in planted.iterdir()], ["version.dll"])
+        self.assertEqual((planted / "version.dll").read_bytes(), b"planted")
+        self.assertEqual(list(self.wine.desktop().glob("*.lnk")), [])
+
     def test_setup_exe_holds_the_installation_mutex_too(self):
         self.insert_cd("d")
         seen = []
@@ -238,13 +293,14 @@ class PackageFolderTest(InstallChecks, UnattendedCase):
     def test_admin_command_line_missing_parents_acl_and_receipt(self):
         package = self.stage()
         self.addCleanup(shutil.rmtree, self.wine.c_path(r"Program Files\Ostmarrow"), True)
-        log = self.wine.c_path(r"windows\temp\orvik-install.log")
-        self.addCleanup(log.unlink, True)
+        logs = r"C:\ProgramData\Ostmarrow"
+        log = self.wine.c_path(logs + r"\Orvik\Logs\orvik-install.log")
+        self.addCleanup(shutil.rmtree, self.wine.c_path(logs), True)
         # The README's line for Intune and Configuration Manager, as
         # administrators type it: a closing quote after a backslash, then
         # more switches; a parent folder that does not exist yet.
         status, out, err = self.run_command_line(
-            r'"C:\pkg\Orvik 8\orvik-install.exe" --language de --dest "C:\Program Files\Ostmarrow\Orvik\" --receipt "C:\Program Files\Ostmarrow\Orvik\orvik-receipt.txt" --log C:\Windows\Temp\orvik-install.log --quiet',
+            r'"C:\pkg\Orvik 8\orvik-install.exe" --language de --dest "C:\Program Files\Ostmarrow\Orvik\" --receipt "C:\Program Files\Ostmarrow\Orvik\orvik-receipt.txt" --log C:\ProgramData\Ostmarrow\Orvik\Logs\orvik-install.log --quiet',
             cwd=r"c:\pkg\Orvik 8")
         self.assertEqual((status, out, err), (0, b"", b""))
         folder = r"C:\Program Files\Ostmarrow\Orvik"
@@ -270,7 +326,7 @@ class PackageFolderTest(InstallChecks, UnattendedCase):
         plain.mkdir()
         self.addCleanup(plain.rmdir)
         self.assertIn("(A;OICI;0x1200a9;;;WD)", self.probe("dacl", r"C:\plain").decode())
-        for made in (r"C:\Program Files\Ostmarrow", folder):
+        for made in (r"C:\Program Files\Ostmarrow", folder, logs, logs + r"\Orvik\Logs"):
             self.assertNotIn(";WD)", self.probe("dacl", made).decode(), made)
 
     def test_a_folder_without_the_cds_files_is_not_a_source(self):

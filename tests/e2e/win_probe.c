@@ -9,6 +9,9 @@
  *                                it until standard input ends
  *   win_probe dacl PATH          prints the access list of PATH as SDDL
  *   win_probe attributes PATH    prints the file attributes in hex
+ *   win_probe move FROM TO       renames FROM to TO as another user's
+ *                                program would; prints "moved" or
+ *                                "refused N" with the Windows error
  */
 #include <windows.h>
 #include <sddl.h>
@@ -66,6 +69,13 @@ int main(int argc, char** argv) {
     printf("%lx\n", GetFileAttributesA(argv[2]));
     return 0;
   }
-  fprintf(stderr, "usage: win_probe run|hold-mutex|dacl|attributes ARG\n");
+  if (argc == 4 && strcmp(argv[1], "move") == 0) {
+    if (MoveFileExA(argv[2], argv[3], 0))
+      printf("moved\n");
+    else
+      printf("refused %lu\n", GetLastError());
+    return 0;
+  }
+  fprintf(stderr, "usage: win_probe run|hold-mutex|dacl|attributes ARG | move FROM TO\n");
   return 2;
 }

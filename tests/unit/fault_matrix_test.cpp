@@ -104,6 +104,7 @@ constexpr Rule kRules[] = {
     {Operation::kClose, Role::kMessageFile, Ending::kSuccess},
     {Operation::kCreateExclusive, Role::kTemporary, Ending::kDestFailed},
     {Operation::kWrite, Role::kTemporary, Ending::kWriteFailed},
+    {Operation::kFlush, Role::kTemporary, Ending::kWriteFailed},
     {Operation::kClose, Role::kTemporary, Ending::kWriteFailed},
     {Operation::kMoveReplacing, Role::kDestination, Ending::kDestFailed},
     {Operation::kSetCurrentFolder, Role::kFolder, Ending::kSuccess},
@@ -364,6 +365,21 @@ class FaultMatrix : public ::testing::Test {
     return faults;
   }
 
+  // Durable before visible: each file's last write is flushed before the
+  // file is moved over its name.
+  static void ExpectEveryMoveAfterAFlush(const Run& clean) {
+    bool flushed = false;
+    std::size_t moves = 0;
+    for (const Call& call : clean.calls) {
+      if (call.op == Operation::kWrite) flushed = false;
+      if (call.op == Operation::kFlush) flushed = call.succeeded;
+      if (call.op != Operation::kMoveReplacing) continue;
+      ++moves;
+      EXPECT_TRUE(flushed) << call.path << " moved before it was flushed";
+    }
+    EXPECT_GT(moves, 0u);
+  }
+
   // Runs every fault against an installation into `destination`; returns
   // the number of runs.
   std::size_t Sweep(Destination destination) {
@@ -372,6 +388,7 @@ class FaultMatrix : public ::testing::Test {
     Install(destination, nullptr, clean);
     EXPECT_EQ(InstallResult::kOk, clean.result);
     EXPECT_EQ(Lines(cd_format::kSuccessText), clean.message);
+    ExpectEveryMoveAfterAFlush(clean);
 
     const std::vector<Fault> faults = AllFaults(clean);
     for (const Fault& fault : faults) {

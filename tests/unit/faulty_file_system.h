@@ -28,8 +28,9 @@ enum class Operation {
   kAllocate,
   kCreateExclusive,
   kMoveReplacing,
+  kFlush,
 };
-constexpr std::size_t kOperationCount = 11;
+constexpr std::size_t kOperationCount = 12;
 
 inline const char* OperationName(Operation op) {
   switch (op) {
@@ -44,6 +45,7 @@ inline const char* OperationName(Operation op) {
     case Operation::kAllocate: return "allocate";
     case Operation::kCreateExclusive: return "create-exclusive";
     case Operation::kMoveReplacing: return "move";
+    case Operation::kFlush: return "flush";
   }
   return "?";
 }
@@ -119,6 +121,9 @@ class FaultyFileSystem : public FileSystem {
     return inner_.SameFile(a, b);
   }
   bool IsLink(const std::string& path) override { return inner_.IsLink(path); }
+  std::unique_ptr<HeldFolder> HoldFolder(const std::string& path) override {
+    return inner_.HoldFolder(path);
+  }
 
   CreateFolderResult CreateFolder(const std::string& path) override {
     Call& call = state_->Record(Operation::kCreateFolder, path);
@@ -214,6 +219,12 @@ class FaultyFileSystem : public FileSystem {
       call.succeeded = put == size;
       call.bytes = static_cast<std::int64_t>(put);
       return put;
+    }
+
+    bool Flush() override {
+      Call& call = Record(Operation::kFlush);
+      call.succeeded = inner_->Flush() && !call.faulty;
+      return call.succeeded;
     }
 
     bool Close() override {

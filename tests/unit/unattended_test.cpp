@@ -10,6 +10,7 @@
 #include "engine/debug_log.h"
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
+#include "unit/fake_unattended_host.h"
 #include "unit/fakes.h"
 #include "unit/test_support.h"
 
@@ -17,6 +18,7 @@ namespace orvik {
 namespace {
 
 using testing::TempFolder;
+using testing::UnattendedHostFake;
 using Args = std::vector<std::string>;
 
 ParsedArguments Parse(Args args) { return ParseUnattendedArguments(args); }
@@ -135,60 +137,6 @@ TEST(UnattendedExitStatus, ReadmeListsEveryStatus) {
     EXPECT_NE(std::string::npos, text.str().find(line)) << line;
   }
 }
-
-// A host over drive C (current, fixed) and the sample CD on CD-ROM drive
-// f, as the unattended run sees them, started from C:\tools.
-class UnattendedHostFake : public UnattendedHost {
- public:
-  UnattendedHostFake() {
-    files.MapDrive('C', drive_c.path());
-    files.MapDrive('F', ORVIK_SAMPLE_CD);
-    files.SetCurrentDrive('C');
-    drives.AddCdRom('f');
-    drive_c.MakeFolder("tools");
-  }
-  InstallServices Services() override { return {files, drives, shell}; }
-  std::string ModuleFolder() override { return module_folder; }
-  std::string FullPath(const std::string& path) override { return path; }
-  Account RunningAccount() override { return account; }
-  bool TakeInstallLock() override { return lock_free; }
-  FolderState StateOf(const std::string& folder) override {
-    const auto host_path = files.HostPath(folder);
-    if (!host_path) return FolderState::kMissing;
-    const std::filesystem::path path(*host_path);
-    if (std::filesystem::is_symlink(path)) return FolderState::kLink;
-    if (std::filesystem::is_directory(path)) return FolderState::kFolder;
-    return std::filesystem::exists(path) ? FolderState::kNotAFolder : FolderState::kMissing;
-  }
-  bool CreateFolder(const std::string& folder, bool restricted) override {
-    created.push_back(folder + (restricted ? " restricted" : ""));
-    return files.CreateFolder(folder) == CreateFolderResult::kCreated;
-  }
-  bool ReplaceFile(const std::string& path, const std::string& content) override {
-    const auto host_path = files.HostPath(path);
-    if (!host_path) return false;
-    std::ofstream(*host_path, std::ios::binary) << content;
-    return true;
-  }
-  std::string UtcTime() override { return "2026-12-08T14:03:11Z"; }
-  std::FILE* OpenLog(const std::string& path) override {
-    const auto host_path = files.HostPath(path);
-    return host_path ? std::fopen(host_path->c_str(), "wb") : nullptr;
-  }
-  void WriteOutput(const std::string& text) override { output += text; }
-  void WriteError(const std::string& text) override { errors += text; }
-
-  TempFolder drive_c;
-  PosixFileSystem files;
-  testing::FakeDrives drives;
-  testing::FakeShell shell;
-  std::string module_folder = "C:\\tools";
-  Account account = Account::kUser;
-  bool lock_free = true;
-  std::vector<std::string> created;
-  std::string output;
-  std::string errors;
-};
 
 // Replaces the non-zero stream identities of "Looking for" lines.
 std::string MaskOpenStreams(std::string log) {
@@ -326,10 +274,14 @@ TEST_F(Unattended, MissingParentsMadeRestrictedWhenElevatedAndReceiptLast) {
   options.language = 'i';
   options.dest_folder = "C:\\Vendor\\Apps\\Orvik";
   options.receipt_file = "C:\\orvik-receipt.txt";
+  options.log_file = "C:\\Logs\\Orvik\\install.log";
   EXPECT_EQ(kExitSuccess, RunUnattended(options, host_));
-  EXPECT_EQ((std::vector<std::string>{"C:\\Vendor restricted", "C:\\Vendor\\Apps restricted",
+  EXPECT_EQ((std::vector<std::string>{"C:\\Logs restricted", "C:\\Logs\\Orvik restricted",
+                                      "C:\\Vendor restricted", "C:\\Vendor\\Apps restricted",
                                       "C:\\Vendor\\Apps\\Orvik restricted"}),
             host_.created);
+  // What it made itself needs no check; the root above it does.
+  EXPECT_EQ((std::vector<std::string>{"C:\\"}), host_.checked);
   EXPECT_EQ("[Orvik]\nProductVersion=8.0\nLanguage=i\nDestination=C:\\Vendor\\Apps\\Orvik\n"
             "Source=F:\nFiles=7\nInstalledUtc=2026-12-08T14:03:11Z\n",
             host_.drive_c.ReadFile("orvik-receipt.txt"));
@@ -339,6 +291,47 @@ TEST_F(Unattended, MissingParentsMadeRestrictedWhenElevatedAndReceiptLast) {
   options.dest_folder = "C:\\Other\\Orvik";
   EXPECT_EQ(kExitSuccess, RunUnattended(options, host_));
   EXPECT_EQ((std::vector<std::string>{"C:\\Other", "C:\\Other\\Orvik"}), host_.created);
+}
+
+// A folder a user made, or can rename, is no place for an elevated
+// installation: the user keeps what he planted there and could swap it.
+TEST_F(Unattended, ElevatedRefusesFoldersUsersControlAndWritesNothing) {
+  host_.account = Account::kAdministrator;
+  host_.drive_c.MakeFolder("orvik8");
+  host_.drive_c.WriteFile("orvik8/version.dll", "planted");
+  host_.drive_c.MakeFolder("Tools");
+  UnattendedOptions options;
+  options.source = "F:";
+  options.receipt_file = "C:\\receipt.txt";
+  const struct {
+    const char* dest;
+    const char* user_controlled;
+  } cases[] = {
+      {"C:\\orvik8", "C:\\orvik8"},
+      {"C:\\Tools\\Orvik", "C:\\Tools"},
+      {"C:\\Tools\\Orvik", "C:\\"},
+  };
+  for (const auto& c : cases) {
+    host_.user_controlled = {c.user_controlled};
+    host_.errors.clear();
+    options.dest_folder = c.dest;
+    EXPECT_EQ(kExitUntrustedDest, RunUnattended(options, host_)) << c.dest;
+    EXPECT_EQ(std::string("orvik-install: ") + c.user_controlled +
+                  " can be changed by users other than administrators; not installing into it\n",
+              host_.errors);
+  }
+  EXPECT_EQ("planted", host_.drive_c.ReadFile("orvik8/version.dll"));
+  EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(host_.drive_c.path() + "/orvik8"),
+                             std::filesystem::directory_iterator{}));
+  EXPECT_FALSE(host_.drive_c.Exists("Tools/Orvik"));
+  EXPECT_FALSE(host_.drive_c.Exists("receipt.txt"));
+  EXPECT_TRUE(host_.created.empty());
+
+  // As the user himself, his own folder is his to install into.
+  host_.account = Account::kUser;
+  host_.user_controlled = {"C:\\orvik8"};
+  options.dest_folder = "C:\\orvik8";
+  EXPECT_EQ(kExitSuccess, RunUnattended(options, host_));
 }
 
 TEST_F(Unattended, FailuresHaveTheirOwnExitStatusAndWriteNoReceipt) {
