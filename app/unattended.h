@@ -8,78 +8,28 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
+#include "app/exit_status.h"
 #include "ui/install_action.h"
 
 namespace orvik {
 
-// Exit status of orvik-install. Deployment consoles show the Windows error
-// text of the number beside it, so each is a Windows error code whose text
-// is true of the failure, and each failure has its own.
-constexpr int kExitSuccess = 0;
-constexpr int kExitCopyListMissing = 2;      // ERROR_FILE_NOT_FOUND
-constexpr int kExitDestFolder = 3;           // ERROR_PATH_NOT_FOUND
-constexpr int kExitUntrustedDest = 5;        // ERROR_ACCESS_DENIED
-constexpr int kExitOutOfMemory = 8;          // ERROR_NOT_ENOUGH_MEMORY
-constexpr int kExitCopyListDamaged = 13;     // ERROR_INVALID_DATA
-constexpr int kExitReceipt = 29;             // ERROR_WRITE_FAULT
-constexpr int kExitSourceFile = 30;          // ERROR_READ_FAULT
-constexpr int kExitDestFile = 82;            // ERROR_CANNOT_MAKE
-constexpr int kExitUsage = 87;               // ERROR_INVALID_PARAMETER
-constexpr int kExitLog = 110;                // ERROR_OPEN_FAILED
-constexpr int kExitWrite = 112;              // ERROR_DISK_FULL
-constexpr int kExitLinkedDest = 681;         // ERROR_STOPPED_ON_SYMLINK
-constexpr int kExitSourceAbsent = 1612;      // ERROR_INSTALL_SOURCE_ABSENT
-constexpr int kExitAlreadyRunning = 1618;    // ERROR_INSTALL_ALREADY_RUNNING
-constexpr int kExitUnknownResult = 1603;     // ERROR_INSTALL_FAILURE
-
-struct ExitCodeRow {
-  int status;
-  const char* windows_name;
-  const char* meaning;
-};
-// Every exit status, for the usage text and the documentation.
-extern const ExitCodeRow kExitCodeTable[];
-extern const std::size_t kExitCodeCount;
-
-// The engine's result as an exit status; a damaged copy list is told apart
-// from a missing one by the caller.
-int ExitStatusForInstallResult(InstallResult result);
-
-enum class ShortcutChoice { kUser, kAllUsers, kNone };
-
-struct UnattendedOptions {
-  // As typed: "E:", "C:\pkg\Orvik 8", "\\server\share\Orvik".
-  std::optional<std::string> source;
-  std::optional<char> cd_drive;
-  char language = 'e';
-  std::optional<std::string> dest_folder;
-  // Nothing: the user's desktop, or the common one when run as SYSTEM.
-  std::optional<ShortcutChoice> shortcut;
-  std::optional<std::string> log_file;
-  std::optional<std::string> receipt_file;
-  bool quiet = false;
-  bool help = false;
-};
-
-struct ParsedArguments {
-  bool ok = false;
-  UnattendedOptions options;
-  std::string error;  // what is wrong, when !ok
-};
-
-// The arguments of a Windows command line, after the program's name. A
-// double quote opens and closes quoting and is dropped; a backslash is
-// always itself, so "C:\Program Files\Orvik\" is one argument ending in a
-// backslash (the C runtime's rules would take the quote as text).
-std::vector<std::string> SplitCommandLine(const std::string& command_line);
-
-// Accepts "--name value", "--name=value" and the Windows habits
-// "/name:value" and "/name value"; names ignore case.
-ParsedArguments ParseUnattendedArguments(const std::vector<std::string>& args);
-
-std::string UnattendedUsage();
-
 enum class Account { kUser, kAdministrator, kSystem };
+
+// An entry of the list of installed programs ("Apps & features").
+struct Registration {
+  std::string key;  // "Ostmarrow.Orvik8"
+  std::string display_name;
+  std::string display_version;
+  std::string publisher;
+  std::string install_location;
+  std::string install_date;  // "20261208"
+  unsigned estimated_size_kb = 0;
+  unsigned language_id = 0;  // 1033, 1031, 1036, 1040
+  std::string display_icon;
+  std::string uninstall_string;
+  std::string quiet_uninstall_string;
+};
 
 // What the unattended run needs from the platform.
 class UnattendedHost {
@@ -88,6 +38,12 @@ class UnattendedHost {
   virtual InstallServices Services() = 0;
   // The folder orvik-install.exe lies in ("E:\" or "C:\pkg\Orvik 8").
   virtual std::string ModuleFolder() = 0;
+  // The program's own file, "E:\orvik-install.exe".
+  virtual std::string ModulePath() = 0;
+  // As the process was started, for the log.
+  virtual std::string CommandLine() = 0;
+  // "DOMAIN\name" of the running account, for the log.
+  virtual std::string AccountName() = 0;
   // The absolute form of `path`, "." and ".." resolved; empty on failure.
   virtual std::string FullPath(const std::string& path) = 0;
   virtual Account RunningAccount() = 0;
@@ -108,14 +64,32 @@ class UnattendedHost {
   virtual bool ReplaceFile(const std::string& path, const std::string& content) = 0;
   // "2026-12-08T14:03:11Z"
   virtual std::string UtcTime() = 0;
-  // The opened, unbuffered log, or null.
+  // The opened, unbuffered log, or null; the earlier runs' lines kept at
+  // its start (never read through a link).
   virtual std::FILE* OpenLog(const std::string& path) = 0;
+  // The entry of Windows' list of installed programs (the registry's
+  // Uninstall key: the machine's when `machine`, else the user's).
+  virtual bool Register(const Registration& entry, bool machine) = 0;
+  virtual bool Unregister(const std::string& key, bool machine) = 0;
+  // The InstallLocation of the entry, when there is one.
+  virtual std::optional<std::string> RegisteredFolder(const std::string& key,
+                                                      bool machine) = 0;
+  // The names in a folder (files and folders, without "." and "..").
+  virtual std::vector<std::string> FolderEntries(const std::string& folder) = 0;
+  // Removes the folder if it is empty.
+  virtual bool RemoveEmptyFolder(const std::string& folder) = 0;
+  // Leaves the file to be removed when the machine next starts.
+  virtual bool RemoveAtRestart(const std::string& path) = 0;
+  // The programs holding the file open, as Windows can tell them
+  // ("Orvik (1234)"); empty when it cannot.
+  virtual std::string ProgramsUsing(const std::string& path) = 0;
   // Text in the ANSI code page, for standard output or standard error.
   virtual void WriteOutput(const std::string& text) = 0;
   virtual void WriteError(const std::string& text) = 0;
 };
 
-// Runs the whole unattended installation; returns the exit status.
+// Runs the whole unattended installation, or the removal with
+// --uninstall; returns the exit status.
 int RunUnattended(const UnattendedOptions& options, UnattendedHost& host);
 
 }  // namespace orvik

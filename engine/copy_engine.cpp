@@ -1,8 +1,10 @@
 #include "engine/copy_engine.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "engine/ascii.h"
 #include "engine/cd_format.h"
@@ -10,6 +12,7 @@
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
 #include "engine/settings_file.h"
+#include "engine/sha256.h"
 
 namespace orvik {
 
@@ -30,22 +33,6 @@ constexpr MessageLines kSuccessLines = cd_format::kSuccessText;
 constexpr char kTemporaryPrefix[] = "\\~orvik";
 constexpr char kTemporarySuffix[] = ".tmp";
 constexpr int kTemporaryNameTries = 100;
-
-// What the failure record says was being done.
-constexpr char kStepAllocate[] = "allocate the work buffer";
-constexpr char kStepCreateFolder[] = "create the destination folder";
-constexpr char kStepLinkedFolder[] = "refuse a destination folder that is a link";
-constexpr char kStepHoldFolder[] = "hold the destination folder open";
-constexpr char kStepOpenCopyList[] = "open the copy list";
-constexpr char kStepReadCopyList[] = "read the copy list";
-constexpr char kStepDestinationName[] = "check the destination name";
-constexpr char kStepOpenSource[] = "open the source";
-constexpr char kStepReadSource[] = "read the source";
-constexpr char kStepOwnSource[] = "refuse a destination that is its own source";
-constexpr char kStepCreateTemporary[] = "create the temporary file";
-constexpr char kStepWrite[] = "write";
-constexpr char kStepFlush[] = "flush to the disk";
-constexpr char kStepMove[] = "move into place";
 
 // The temporary file of one copy: removed unless it was moved into place,
 // whichever way the copy ends.
@@ -73,6 +60,10 @@ class TemporaryFile {
   }
 
   File& file() { return *file_; }
+  const std::string& path() const { return path_; }
+
+  // Gives up the name: it is no longer ours to remove.
+  void Release() { path_.clear(); }
 
   // Moves the file, closed by now, over `dest_path`; false when the move
   // fails (the file is then removed with this object).
@@ -80,6 +71,12 @@ class TemporaryFile {
     if (!files_.MoveReplacing(path_, dest_path)) return false;
     path_.clear();
     return true;
+  }
+
+  // Moves the file at `dest_path` here, so that this name keeps it.
+  bool TakeOver(const std::string& dest_path) {
+    file_.reset();
+    return files_.MoveReplacing(dest_path, path_);
   }
 
  private:
@@ -108,24 +105,39 @@ std::string OutOfMemoryText() {
          SupportLines();
 }
 
+// A file written in full under its temporary name, waiting to be moved
+// over its destination.
+struct StagedFile {
+  std::unique_ptr<TemporaryFile> temporary;
+  std::string dest_path;
+};
+
+// A file moved into place by an all-or-nothing run, with the earlier file
+// it replaced kept under a temporary name until the run has succeeded.
+struct PlacedFile {
+  std::string dest_path;
+  std::unique_ptr<TemporaryFile> earlier;  // null: there was none
+};
+
 // One call of CopyInstallFiles.
 class CopyRun {
  public:
-  CopyRun(FileSystem& files, char copy_list_drive, const CdSource& source_drive,
-          char language, const std::string& dest_dir, std::string& message,
-          CopyFailure& failure)
+  CopyRun(FileSystem& files, const CopyRequest& request, CopyReport& report)
       : files_(files),
-        copy_list_drive_(copy_list_drive),
-        source_drive_(source_drive),
-        language_(language),
-        dest_dir_(dest_dir),
-        message_(message),
-        failure_(failure) {}
+        copy_list_drive_(request.copy_list_drive),
+        source_drive_(request.source),
+        language_(request.language),
+        dest_dir_(request.dest_dir),
+        all_or_nothing_(request.placement == Placement::kAllOrNothing),
+        digests_(request.digests),
+        replace_at_restart_(request.replace_in_use_at_restart),
+        report_(report),
+        message_(report.message) {}
 
   InstallResult Run() {
     message_.clear();
     if (!ObtainWorkBuffer()) {
-      Note(kStepAllocate, "");
+      Note(CopyStep::kAllocate, "");
       message_ = OutOfMemoryText();
       return InstallResult::kOutOfMemory;
     }
@@ -133,16 +145,16 @@ class CopyRun {
     // or cannot be made for another reason, is tried as it is.
     if (files_.CreateFolder(dest_dir_) == CreateFolderResult::kNoSuchPath)
       return Fail(InstallResult::kDestFolderFailed, kDestFolderFailedLines,
-                  kStepCreateFolder, dest_dir_);
+                  CopyStep::kCreateFolder, dest_dir_);
     // A folder that is a link would send the copies and the deletions
     // into wherever it points; held open, it cannot become one later.
     held_folder_ = files_.HoldFolder(dest_dir_);
     if (held_folder_->state() == FolderState::kLink)
       return Fail(InstallResult::kDestFolderFailed, kDestFolderFailedLines,
-                  kStepLinkedFolder, dest_dir_);
+                  CopyStep::kLinkedFolder, dest_dir_);
     if (held_folder_->state() == FolderState::kNotHeld)
       return Fail(InstallResult::kDestFolderFailed, kDestFolderFailedLines,
-                  kStepHoldFolder, dest_dir_);
+                  CopyStep::kHoldFolder, dest_dir_);
     if (language_ != 0) g_szCopyListName[0] = language_;
 
     CopyList list;
@@ -154,6 +166,10 @@ class CopyRun {
       const InstallResult result =
           HandleEntry(list.entries[position], position);
       if (result != InstallResult::kOk) return result;
+    }
+    if (all_or_nothing_) {
+      const InstallResult placed = PlaceAll();
+      if (placed != InstallResult::kOk) return placed;
     }
     RemoveStaleDataAndMakeDestinationCurrent();
     LoadMessage(kSuccessLines);
@@ -179,12 +195,12 @@ class CopyRun {
                        lines.count, message_);
   }
 
-  void Note(const char* step, const std::string& path) {
-    failure_.step = step;
-    failure_.path = path;
+  void Note(CopyStep step, const std::string& path) {
+    report_.failed_step = step;
+    report_.failed_path = path;
   }
 
-  InstallResult Fail(InstallResult result, MessageLines lines, const char* step,
+  InstallResult Fail(InstallResult result, MessageLines lines, CopyStep step,
                      const std::string& path) {
     Note(step, path);
     LoadMessage(lines);
@@ -192,10 +208,17 @@ class CopyRun {
   }
 
   InstallResult FailWrite(const std::string& dest_path,
-                          const char* step = kStepWrite) {
+                          CopyStep step = CopyStep::kWrite) {
     Note(step, dest_path);
     message_ = WriteFailureText(dest_path);
     return InstallResult::kWriteFailed;
+  }
+
+  InstallResult FailMove(const std::string& dest_path) {
+    const CopyStep step =
+        files_.InUse(dest_path) ? CopyStep::kFileInUse : CopyStep::kMove;
+    return Fail(InstallResult::kDestFileFailed, kFileFailedLines, step,
+                dest_path);
   }
 
   std::string CopyListPath(const std::string& name) const {
@@ -223,12 +246,12 @@ class CopyRun {
     auto file = OpenCopyList();
     if (!file)
       return Fail(InstallResult::kCopyListFailed, kCopyListFailedLines,
-                  kStepOpenCopyList, g_szCopyListName);
+                  CopyStep::kOpenCopyList, g_szCopyListName);
     const CopyListStatus status = ParseCopyList(*file, list);
     file->Close();
     if (status != CopyListStatus::kOk)
       return Fail(InstallResult::kCopyListFailed, kCopyListFailedLines,
-                  kStepReadCopyList, g_szCopyListName);
+                  CopyStep::kReadCopyList, g_szCopyListName);
     return InstallResult::kOk;
   }
 
@@ -240,7 +263,7 @@ class CopyRun {
       const std::string& name = list.entries[position].name;
       if (!IsCheckOnlyPosition(position) && !DestinationName(name))
         return Fail(InstallResult::kDestFileFailed, kFileFailedLines,
-                    kStepDestinationName, name);
+                    CopyStep::kDestinationName, name);
     }
     return InstallResult::kOk;
   }
@@ -251,7 +274,7 @@ class CopyRun {
     auto source = files_.OpenForReading(source_path);
     if (!source)
       return Fail(InstallResult::kSourceFileFailed, kFileFailedLines,
-                  kStepOpenSource, source_path);
+                  CopyStep::kOpenSource, source_path);
     if (IsCheckOnlyPosition(position)) {
       source->Close();
       return InstallResult::kOk;
@@ -260,45 +283,59 @@ class CopyRun {
     const auto dest_name = DestinationName(entry.name);
     if (!dest_name)
       return Fail(InstallResult::kDestFileFailed, kFileFailedLines,
-                  kStepDestinationName, entry.name);
+                  CopyStep::kDestinationName, entry.name);
     const std::string dest_path = dest_dir_ + *dest_name;
     // Locked or unreadable, it is still there to keep.
     if (entry.keep_existing && files_.Exists(dest_path)) {
       source->Close();
+      InstalledFile kept;
+      kept.name = dest_name->substr(1);
+      kept.kept = true;
+      report_.files.push_back(std::move(kept));
       return InstallResult::kOk;
     }
     // Copying a file onto itself would replace the CD's own file.
     if (files_.SameFile(source_path, dest_path))
       return Fail(InstallResult::kDestFileFailed, kFileFailedLines,
-                  kStepOwnSource, dest_path);
-    const InstallResult result = InstallFile(*source, source_path, dest_path,
-                                             SettingsFileNamed(*dest_name));
-    if (result == InstallResult::kOk) source->Close();
-    return result;
+                  CopyStep::kOwnSource, dest_path);
+    InstalledFile installed;
+    installed.name = dest_name->substr(1);
+    const InstallResult result =
+        InstallFile(*source, source_path, dest_path,
+                    SettingsFileNamed(*dest_name), installed);
+    if (result != InstallResult::kOk) return result;
+    source->Close();
+    report_.files.push_back(std::move(installed));
+    return InstallResult::kOk;
   }
 
   InstallResult InstallFile(File& source, const std::string& source_path,
                             const std::string& dest_path,
-                            SettingsFile settings) {
-    TemporaryFile temporary(files_);
-    if (!temporary.Create(dest_dir_))
+                            SettingsFile settings, InstalledFile& installed) {
+    auto temporary = std::make_unique<TemporaryFile>(files_);
+    if (!temporary->Create(dest_dir_))
       return Fail(InstallResult::kDestFileFailed, kFileFailedLines,
-                  kStepCreateTemporary, dest_path);
-    const InstallResult copied = CopyFileContent(
-        source, temporary.file(), source_path, dest_path, settings);
+                  CopyStep::kCreateTemporary, dest_path);
+    const InstallResult copied =
+        CopyFileContent(source, temporary->file(), source_path, dest_path,
+                        settings, installed);
     if (copied != InstallResult::kOk) return copied;
-    if (!temporary.MoveTo(dest_path))
-      return Fail(InstallResult::kDestFileFailed, kFileFailedLines, kStepMove,
-                  dest_path);
+    if (all_or_nothing_) {
+      staged_.push_back({std::move(temporary), dest_path});
+      return InstallResult::kOk;
+    }
+    if (!temporary->MoveTo(dest_path)) return FailMove(dest_path);
     return InstallResult::kOk;
   }
 
   InstallResult CopyFileContent(File& source, File& dest,
                                 const std::string& source_path,
                                 const std::string& dest_path,
-                                SettingsFile settings) {
+                                SettingsFile settings,
+                                InstalledFile& installed) {
     LanguageLinePatcher patcher(settings != SettingsFile::kNone ? language_
                                                                 : '\0');
+    Sha256 digest;
     char* const buffer = buffer_.get();
     bool at_line_start = true;
     for (;;) {
@@ -307,19 +344,26 @@ class CopyRun {
       // A damaged CD must not pass for the end of the file.
       if (got < 0 || static_cast<std::uint64_t>(got) > chunk_)
         return Fail(InstallResult::kSourceFileFailed, kFileFailedLines,
-                    kStepReadSource, source_path);
+                    CopyStep::kReadSource, source_path);
       const auto size = static_cast<std::size_t>(got);
       patcher.Patch(buffer, size);
       if (dest.Write(buffer, size) != size) return FailWrite(dest_path);
+      if (digests_) digest.Add(buffer, size);
+      installed.size += size;
       at_line_start = buffer[size - 1] == '\n';
     }
-    if (settings == SettingsFile::kStartup &&
-        !AppendCdDriveLine(dest, at_line_start))
-      return FailWrite(dest_path);
+    if (settings == SettingsFile::kStartup) {
+      const std::string line = CdDriveLine(at_line_start);
+      if (dest.Write(line.data(), line.size()) != line.size())
+        return FailWrite(dest_path);
+      if (digests_) digest.Add(line.data(), line.size());
+      installed.size += line.size();
+    }
     // On the disk before it takes the name: after a power loss the name
     // holds the old file or the whole new one, never a file of zeros.
-    if (!dest.Flush()) return FailWrite(dest_path, kStepFlush);
+    if (!dest.Flush()) return FailWrite(dest_path, CopyStep::kFlush);
     if (!dest.Close()) return FailWrite(dest_path);
+    if (digests_) installed.sha256 = digest.HexDigest();
     return InstallResult::kOk;
   }
 
@@ -331,12 +375,78 @@ class CopyRun {
 
   // The line stands on a line of its own even when the copied content
   // lacks a final line feed.
-  bool AppendCdDriveLine(File& dest, bool at_line_start) {
+  std::string CdDriveLine(bool at_line_start) {
     std::string line = at_line_start ? "" : "\n";
     line += cd_format::kCdDriveLineText;
     line += CdDriveLetter();
     line += '\n';
-    return dest.Write(line.data(), line.size()) == line.size();
+    return line;
+  }
+
+  // Nothing is moved while a file to be replaced is in use, so the run
+  // fails before it has changed anything; or, when asked, the files in use
+  // are left to be replaced at the next restart.
+  InstallResult PlaceAll() {
+    std::vector<StagedFile*> in_use;
+    for (StagedFile& staged : staged_) {
+      if (!files_.InUse(staged.dest_path)) continue;
+      if (!replace_at_restart_)
+        return Fail(InstallResult::kDestFileFailed, kFileFailedLines,
+                    CopyStep::kFileInUse, staged.dest_path);
+      in_use.push_back(&staged);
+    }
+    std::vector<PlacedFile> placed;
+    for (StagedFile& staged : staged_) {
+      if (std::find(in_use.begin(), in_use.end(), &staged) != in_use.end()) continue;
+      const InstallResult result = Place(staged, placed);
+      if (result != InstallResult::kOk) {
+        PutBack(placed);
+        return result;
+      }
+    }
+    for (StagedFile* staged : in_use) {
+      if (!files_.MoveAtRestart(staged->temporary->path(), staged->dest_path)) {
+        PutBack(placed);
+        return Fail(InstallResult::kDestFileFailed, kFileFailedLines,
+                    CopyStep::kFileInUse, staged->dest_path);
+      }
+      staged->temporary->Release();
+      report_.replaced_at_restart.push_back(staged->dest_path);
+    }
+    // The earlier files go with `placed`.
+    return InstallResult::kOk;
+  }
+
+  // The earlier file, if any, steps aside under a temporary name of its
+  // own before the new one takes its name.
+  InstallResult Place(StagedFile& staged, std::vector<PlacedFile>& placed) {
+    std::unique_ptr<TemporaryFile> earlier;
+    if (files_.Exists(staged.dest_path)) {
+      earlier = std::make_unique<TemporaryFile>(files_);
+      if (!earlier->Create(dest_dir_) || !earlier->TakeOver(staged.dest_path))
+        return FailMove(staged.dest_path);
+    }
+    if (!staged.temporary->MoveTo(staged.dest_path)) {
+      const InstallResult failed = FailMove(staged.dest_path);
+      if (earlier && files_.MoveReplacing(earlier->path(), staged.dest_path))
+        earlier->Release();
+      return failed;
+    }
+    placed.push_back({staged.dest_path, std::move(earlier)});
+    return InstallResult::kOk;
+  }
+
+  // Undoes the moves, the last first: each earlier file gets its name
+  // back; a file that had none is removed.
+  void PutBack(std::vector<PlacedFile>& placed) {
+    for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
+      if (!it->earlier) {
+        files_.RemoveFile(it->dest_path);
+      } else if (files_.MoveReplacing(it->earlier->path(), it->dest_path)) {
+        it->earlier->Release();
+      }
+    }
+    placed.clear();
   }
 
   // The data files go from where the copies went: the same prefix,
@@ -357,43 +467,77 @@ class CopyRun {
   const char language_;
   // A copy: the caller's text must not change under us.
   const std::string dest_dir_;
+  const bool all_or_nothing_;
+  const bool digests_;
+  const bool replace_at_restart_;
+  CopyReport& report_;
   std::string& message_;
-  CopyFailure& failure_;
   std::unique_ptr<HeldFolder> held_folder_;
   std::unique_ptr<char[]> buffer_;
   std::size_t chunk_ = 0;
+  std::vector<StagedFile> staged_;
 };
 
 }  // namespace
 
-InstallResult CopyInstallFiles(FileSystem& files, char cCopyListDrive,
-                               const CdSource& source, char cLanguage,
-                               const std::string& lpszDestDir,
-                               std::string& message, CopyFailure* failure) {
-  CopyFailure ignored;
-  CopyFailure& record = failure != nullptr ? *failure : ignored;
-  record = CopyFailure();
+const char* CopyStepText(CopyStep step) {
+  switch (step) {
+    case CopyStep::kNone: return "";
+    case CopyStep::kAllocate: return "allocate the work buffer";
+    case CopyStep::kCreateFolder: return "create the destination folder";
+    case CopyStep::kLinkedFolder: return "refuse a destination folder that is a link";
+    case CopyStep::kHoldFolder: return "hold the destination folder open";
+    case CopyStep::kOpenCopyList: return "open the copy list";
+    case CopyStep::kReadCopyList: return "read the copy list";
+    case CopyStep::kDestinationName: return "check the destination name";
+    case CopyStep::kOpenSource: return "open the source";
+    case CopyStep::kReadSource: return "read the source";
+    case CopyStep::kOwnSource: return "refuse a destination that is its own source";
+    case CopyStep::kCreateTemporary: return "create the temporary file";
+    case CopyStep::kWrite: return "write";
+    case CopyStep::kFlush: return "flush to the disk";
+    case CopyStep::kMove: return "move into place";
+    case CopyStep::kFileInUse: return "replace a file in use";
+  }
+  return "?";
+}
+
+CopyReport CopyInstallFiles(FileSystem& files, const CopyRequest& request) {
+  CopyReport report;
   // Memory can run out anywhere, most readily over a copy list of absurd
   // length: a failure to report like any other, not the end of the
   // program. Unwinding has closed the files and freed the run's memory.
   try {
-    return CopyRun(files, cCopyListDrive, source, cLanguage, lpszDestDir,
-                   message, record)
-        .Run();
+    report.result = CopyRun(files, request, report).Run();
   } catch (const std::bad_alloc&) {
-    record.step = kStepAllocate;
-    record.path.clear();
-    message = OutOfMemoryText();
-    return InstallResult::kOutOfMemory;
+    report.result = InstallResult::kOutOfMemory;
+    report.failed_step = CopyStep::kAllocate;
+    report.failed_path.clear();
+    report.message = OutOfMemoryText();
   }
+  return report;
+}
+
+InstallResult CopyInstallFiles(FileSystem& files, char cCopyListDrive,
+                               const CdSource& source, char cLanguage,
+                               const std::string& lpszDestDir,
+                               std::string& message) {
+  CopyRequest request;
+  request.copy_list_drive = cCopyListDrive;
+  request.source = source;
+  request.language = cLanguage;
+  request.dest_dir = lpszDestDir;
+  CopyReport report = CopyInstallFiles(files, request);
+  message = std::move(report.message);
+  return report.result;
 }
 
 InstallResult CopyInstallFiles(FileSystem& files, char cCopyListDrive,
                                char cSourceDrive, char cLanguage,
                                const std::string& lpszDestDir,
-                               std::string& message, CopyFailure* failure) {
+                               std::string& message) {
   return CopyInstallFiles(files, cCopyListDrive, CdDrive(cSourceDrive),
-                          cLanguage, lpszDestDir, message, failure);
+                          cLanguage, lpszDestDir, message);
 }
 
 }  // namespace orvik

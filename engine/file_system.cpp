@@ -16,6 +16,10 @@ bool FileSystem::MoveReplacing(const std::string&, const std::string&) {
   return false;
 }
 
+bool FileSystem::InUse(const std::string&) { return false; }
+
+bool FileSystem::MoveAtRestart(const std::string&, const std::string&) { return false; }
+
 bool FileSystem::Exists(const std::string& path) {
   auto file = OpenForReading(path);
   if (!file) return false;

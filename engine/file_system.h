@@ -86,6 +86,12 @@ class FileSystem {
   // Renames `from` to `to` in one step, replacing a file or link of that
   // name (never what a link points to), and makes it durable.
   virtual bool MoveReplacing(const std::string& from, const std::string& to);
+  // Whether another program has the file open in a way that keeps it
+  // from being replaced (a sharing violation); false when unknown.
+  virtual bool InUse(const std::string& path);
+  // Leaves `from` to replace `to` when the machine next starts; false when
+  // that cannot be arranged (it needs an administrator).
+  virtual bool MoveAtRestart(const std::string& from, const std::string& to);
   // Whether something of that name is there, even when it cannot be
   // opened; by default, whether it opens for reading.
   virtual bool Exists(const std::string& path);

@@ -9,5 +9,6 @@ set(ORVIK_ENGINE_SOURCES
   line_reader.cpp
   result_codes.cpp
   settings_file.cpp
+  sha256.cpp
 )
 list(TRANSFORM ORVIK_ENGINE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

@@ -57,21 +57,25 @@ bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,
   return false;
 }
 
-InstallResult RunInstallation(InstallServices services,
-                              const InstallRequest& request,
-                              std::string& message, InstallProblems* problems) {
-  InstallProblems ignored;
-  InstallProblems& found = problems != nullptr ? *problems : ignored;
-  const InstallResult result = CopyInstallFiles(
-      services.files, kNoCopyListDrive, request.source, request.language,
-      request.dest_folder, message, &found.copy);
-  WriteDebugLog("rval = %d\n%s\n", ResultCode(result), message.c_str());
-  if (result != InstallResult::kOk || !request.shortcut) return result;
+InstallReport RunInstallation(InstallServices services, const InstallRequest& request) {
+  CopyRequest copy;
+  copy.copy_list_drive = kNoCopyListDrive;
+  copy.source = request.source;
+  copy.language = request.language;
+  copy.dest_dir = request.dest_folder;
+  copy.placement = request.placement;
+  copy.digests = request.digests;
+  copy.replace_in_use_at_restart = request.replace_in_use_at_restart;
+  InstallReport report;
+  report.copy = CopyInstallFiles(services.files, copy);
+  WriteDebugLog("rval = %d\n%s\n", ResultCode(report.copy.result), report.copy.message.c_str());
+  if (report.copy.result != InstallResult::kOk || !request.shortcut) return report;
   std::string link_path;
-  if (!CreateDesktopShortcut(services.shell, request.dest_folder,
-                             *request.shortcut, link_path))
-    found.shortcut_not_made = link_path;
-  return result;
+  if (CreateDesktopShortcut(services.shell, request.dest_folder, *request.shortcut, link_path))
+    report.shortcut = link_path;
+  else
+    report.shortcut_not_made = link_path;
+  return report;
 }
 
 }  // namespace orvik

@@ -32,20 +32,20 @@ struct InstallRequest {
   std::string dest_folder;
   // Nothing: no shortcut.
   std::optional<ShortcutPlace> shortcut = ShortcutPlace::kUserDesktop;
+  Placement placement = Placement::kFileByFile;
+  bool digests = false;
+  bool replace_in_use_at_restart = false;
 };
 
-// What went wrong, for a log that says which step failed on which file.
-struct InstallProblems {
-  CopyFailure copy;               // no step after a successful copy
+// What the installation did: the copy engine's report and the shortcut.
+struct InstallReport {
+  CopyReport copy;
+  std::string shortcut;           // the link's path, when made
   std::string shortcut_not_made;  // the link's path, when asked for and not made
 };
 
 // Copies the product, writes the "rval" log record and, after a success,
-// makes the desktop shortcut. Returns the copy engine's result and leaves
-// the outcome text in `message`; `problems`, when given, says what failed.
-InstallResult RunInstallation(InstallServices services,
-                              const InstallRequest& request,
-                              std::string& message,
-                              InstallProblems* problems = nullptr);
+// makes the desktop shortcut.
+InstallReport RunInstallation(InstallServices services, const InstallRequest& request);
 
 }  // namespace orvik

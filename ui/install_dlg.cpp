@@ -48,9 +48,7 @@ void CInstallDlg::OnOK() {
   request.source = CdDrive(static_cast<char>(m_cSourceDrive));
   request.language = static_cast<char>(m_cLanguage);
   request.dest_folder = m_strDestDir;
-  std::string message;
-  RunInstallation(services_, request, message);
-  window_->ShowMessage(message, kDialogCaption);
+  window_->ShowMessage(RunInstallation(services_, request).copy.message, kDialogCaption);
   // What the framework's own OK handling does: take the data, end with OK.
   UpdateData(true);
   window_->EndDialog(IDOK);

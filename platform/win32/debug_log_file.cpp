@@ -63,13 +63,56 @@ void DiscardOnClose(HANDLE file) {
                                sizeof disposition);  // nothing more to do if refused
 }
 
+// Of an earlier log, the last this many bytes are kept: a machine's
+// history, not an unbounded file.
+constexpr DWORD kKeptLogBytes = 4u << 20;
+
+// The earlier log's handle, when it is a plain file of one name: not a
+// link (Wine opens a Unix link's target, but marks the name), not a hard
+// link to some other file, not a folder.
+OwnedHandle OpenEarlierLog(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+    return OwnedHandle();
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return OwnedHandle();
+  OwnedHandle owned(file);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(file, &info) || info.nNumberOfLinks != 1 ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+    return OwnedHandle();
+  return owned;
+}
+
+// Copies the earlier log's tail into the new file; nothing when there is none.
+void CopyEarlierLog(const std::string& path, HANDLE into) {
+  OwnedHandle earlier = OpenEarlierLog(path);
+  if (!earlier) return;
+  LARGE_INTEGER size;
+  if (!::GetFileSizeEx(earlier.get(), &size)) return;
+  if (size.QuadPart > kKeptLogBytes) {
+    LARGE_INTEGER start;
+    start.QuadPart = size.QuadPart - kKeptLogBytes;
+    if (!::SetFilePointerEx(earlier.get(), start, nullptr, FILE_BEGIN)) return;
+  }
+  char buffer[16384];
+  DWORD got = 0;
+  while (::ReadFile(earlier.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    DWORD put = 0;
+    if (!::WriteFile(into, buffer, got, &put, nullptr) || put != got) return;
+  }
+}
+
 // The new file is renamed over the name: a rename replaces a link itself,
 // never its target (writing through it, or deleting it, under Wine, would
 // reach the target), and a hard link's other names keep their data.
-OwnedHandle CreateInPlaceOf(const std::string& path) {
+OwnedHandle CreateInPlaceOf(const std::string& path, bool keep_earlier) {
   std::string temporary;
   OwnedHandle file = CreateTemporaryBeside(path, temporary);
   if (!file) return file;
+  if (keep_earlier) CopyEarlierLog(path, file.get());
   if (!::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     DiscardOnClose(file.get());
     return OwnedHandle();
@@ -79,8 +122,8 @@ OwnedHandle CreateInPlaceOf(const std::string& path) {
 
 }  // namespace
 
-std::FILE* OpenDebugLogFile(const std::string& path) {
-  OwnedHandle file = CreateInPlaceOf(path);
+std::FILE* OpenDebugLogFile(const std::string& path, bool keep_earlier) {
+  OwnedHandle file = CreateInPlaceOf(path, keep_earlier);
   if (!file) return nullptr;
 
   OwnedDescriptor fd(::_open_osfhandle(reinterpret_cast<std::intptr_t>(file.get()),

@@ -9,9 +9,12 @@
 #include "app/unattended.h"
 #include "platform/win32/code_page.h"
 #include "platform/win32/debug_log_file.h"
+#include "platform/win32/files_in_use.h"
+#include "platform/win32/install_registry.h"
 #include "platform/win32/install_lock.h"
 #include "platform/win32/install_security.h"
 #include "platform/win32/process_hygiene.h"
+#include "platform/win32/scoped_win.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_install_services.h"
 
@@ -81,10 +84,47 @@ std::string UtcNow() {
   return text;
 }
 
+// "MACHINE\\Administrator", "NT AUTHORITY\\SYSTEM"; empty when unknown.
+std::string RunningAccountName() {
+  HANDLE raw = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return std::string();
+  const ScopedHandle token(raw);
+  DWORD size = 0;
+  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  if (size == 0) return std::string();
+  std::vector<char> user(size);
+  if (!::GetTokenInformation(token.get(), TokenUser, user.data(), size, &size))
+    return std::string();
+  const PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+  char name[256];
+  char domain[256];
+  DWORD name_size = sizeof name;
+  DWORD domain_size = sizeof domain;
+  SID_NAME_USE use;
+  if (!::LookupAccountSidA(nullptr, sid, name, &name_size, domain, &domain_size, &use))
+    return std::string();
+  return std::string(domain) + "\\" + name;
+}
+
+std::vector<std::string> EntriesOf(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  const ScopedFindHandle search(::FindFirstFileA((folder + "\\*").c_str(), &found));
+  if (!search.valid()) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (::FindNextFileA(search.get(), &found));
+  return names;
+}
+
 class Win32UnattendedHost : public UnattendedHost {
  public:
   InstallServices Services() override { return services_.Get(); }
-  std::string ModuleFolder() override { return FolderOf(ModulePath()); }
+  std::string ModuleFolder() override { return FolderOf(orvik::ModulePath()); }
+  std::string ModulePath() override { return orvik::ModulePath(); }
+  std::string CommandLine() override { return ::GetCommandLineA(); }
+  std::string AccountName() override { return RunningAccountName(); }
   std::string FullPath(const std::string& path) override { return FullPathOf(path); }
   Account RunningAccount() override { return CurrentAccount(); }
   bool TakeInstallLock() override { return lock_.Take(); }
@@ -98,7 +138,26 @@ class Win32UnattendedHost : public UnattendedHost {
     return ReplaceFileWith(path, content);
   }
   std::string UtcTime() override { return UtcNow(); }
-  std::FILE* OpenLog(const std::string& path) override { return OpenDebugLogFile(path); }
+  std::FILE* OpenLog(const std::string& path) override { return OpenDebugLogFile(path, true); }
+  bool Register(const Registration& entry, bool machine) override {
+    return WriteRegistration(entry, machine);
+  }
+  bool Unregister(const std::string& key, bool machine) override {
+    return DeleteRegistration(key, machine);
+  }
+  std::optional<std::string> RegisteredFolder(const std::string& key, bool machine) override {
+    return ReadInstallLocation(key, machine);
+  }
+  std::vector<std::string> FolderEntries(const std::string& folder) override {
+    return EntriesOf(folder);
+  }
+  bool RemoveEmptyFolder(const std::string& folder) override {
+    return ::RemoveDirectoryA(folder.c_str()) != FALSE;
+  }
+  bool RemoveAtRestart(const std::string& path) override {
+    return ::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  }
+  std::string ProgramsUsing(const std::string& path) override { return ProgramsHolding(path); }
   void WriteOutput(const std::string& text) override { Write(stdout, text); }
   void WriteError(const std::string& text) override { Write(stderr, text); }
 

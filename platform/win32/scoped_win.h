@@ -53,6 +53,23 @@ class ScopedHandle {
   HANDLE handle_;
 };
 
+// A search of FindFirstFile, closed with FindClose.
+class ScopedFindHandle {
+ public:
+  explicit ScopedFindHandle(HANDLE handle) : handle_(handle) {}
+  ~ScopedFindHandle() {
+    if (valid()) ::FindClose(handle_);
+  }
+  ScopedFindHandle(const ScopedFindHandle&) = delete;
+  ScopedFindHandle& operator=(const ScopedFindHandle&) = delete;
+
+  HANDLE get() const { return handle_; }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
 // An interface pointer that is released exactly once.
 template <typename T>
 class ComPtr {

@@ -198,6 +198,24 @@ bool Win32FileSystem::MoveReplacing(const std::string& from,
          FALSE;
 }
 
+// Whoever has the file open without letting others write or delete it
+// keeps it from being replaced; a running program's image counts too.
+bool Win32FileSystem::InUse(const std::string& path) {
+  if (path.empty()) return false;
+  ScopedFileHandle handle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                        nullptr));
+  if (handle.valid()) return false;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_USER_MAPPED_FILE;
+}
+
+bool Win32FileSystem::MoveAtRestart(const std::string& from, const std::string& to) {
+  return ::MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
 // Only "not found" means missing: a file that refuses us is still there.
 bool Win32FileSystem::Exists(const std::string& path) {
   if (path.empty()) return false;

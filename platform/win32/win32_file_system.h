@@ -11,6 +11,8 @@ class Win32FileSystem : public FileSystem {
   std::unique_ptr<File> OpenForWriting(const std::string& path) override;
   std::unique_ptr<File> CreateExclusive(const std::string& path) override;
   bool MoveReplacing(const std::string& from, const std::string& to) override;
+  bool InUse(const std::string& path) override;
+  bool MoveAtRestart(const std::string& from, const std::string& to) override;
   bool Exists(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   bool IsLink(const std::string& path) override;

@@ -256,7 +256,7 @@ class UnattendedTest(InstallChecks, UnattendedCase):
         status, out, err = self.run_install("--receipt", r"c:\orvik8\receipt.txt")
         self.assertEqual((status, out), (5, b""))
         self.assertEqual(err, b"orvik-install: c:\\orvik8 can be changed by users other than "
-                              b"administrators; not installing into it\r\n")
+                              b"administrators; not installing there\r\n")
         self.assertEqual([p.name for p in planted.iterdir()], ["version.dll"])
         self.assertEqual((planted / "version.dll").read_bytes(), b"planted")
         self.assertEqual(list(self.wine.desktop().glob("*.lnk")), [])

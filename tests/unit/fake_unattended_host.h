@@ -3,6 +3,10 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,6 +17,24 @@
 #include "unit/test_support.h"
 
 namespace orvik::testing {
+
+// POSIX folders with files that another program holds open, as named.
+class FilesInUse : public PosixFileSystem {
+ public:
+  bool InUse(const std::string& path) override { return in_use.count(path) != 0; }
+  bool MoveAtRestart(const std::string& from, const std::string& to) override {
+    at_restart.push_back({from, to});
+    return true;
+  }
+  // What Windows does with the moves left for its next start.
+  void Restart() {
+    for (const auto& [from, to] : at_restart) MoveReplacing(from, to);
+    at_restart.clear();
+  }
+
+  std::set<std::string> in_use;
+  std::vector<std::pair<std::string, std::string>> at_restart;
+};
 
 // A host over drive C (current, fixed) and the sample CD on CD-ROM drive
 // f, as the unattended run sees them, started from C:\tools.
@@ -27,6 +49,17 @@ class UnattendedHostFake : public UnattendedHost {
   }
   InstallServices Services() override { return {files, drives, shell}; }
   std::string ModuleFolder() override { return module_folder; }
+  // The program's file is made where the module folder says it is.
+  std::string ModulePath() override {
+    const std::string path = module_folder + "\\orvik-install.exe";
+    if (!files.Exists(path)) {
+      const auto host_path = files.HostPath(path);
+      if (host_path) std::ofstream(*host_path, std::ios::binary) << "the program";
+    }
+    return path;
+  }
+  std::string CommandLine() override { return "orvik-install.exe --test"; }
+  std::string AccountName() override { return "HOST\\Ann"; }
   std::string FullPath(const std::string& path) override { return path; }
   Account RunningAccount() override { return account; }
   bool TakeInstallLock() override { return lock_free; }
@@ -50,13 +83,44 @@ class UnattendedHostFake : public UnattendedHost {
   std::string UtcTime() override { return "2026-12-08T14:03:11Z"; }
   std::FILE* OpenLog(const std::string& path) override {
     const auto host_path = files.HostPath(path);
-    return host_path ? std::fopen(host_path->c_str(), "wb") : nullptr;
+    return host_path ? std::fopen(host_path->c_str(), "ab") : nullptr;
   }
+  bool Register(const Registration& entry, bool machine) override {
+    registry[{entry.key, machine}] = entry;
+    return registry_writable;
+  }
+  bool Unregister(const std::string& key, bool machine) override {
+    return registry.erase({key, machine}) != 0;
+  }
+  std::optional<std::string> RegisteredFolder(const std::string& key, bool machine) override {
+    const auto found = registry.find({key, machine});
+    if (found == registry.end()) return std::nullopt;
+    return found->second.install_location;
+  }
+  std::vector<std::string> FolderEntries(const std::string& folder) override {
+    std::vector<std::string> names;
+    const auto host_path = files.HostPath(folder);
+    std::error_code error;
+    if (host_path)
+      for (const auto& entry : std::filesystem::directory_iterator(*host_path, error))
+        names.push_back(entry.path().filename().string());
+    return names;
+  }
+  bool RemoveEmptyFolder(const std::string& folder) override {
+    const auto host_path = files.HostPath(folder);
+    std::error_code error;
+    return host_path && std::filesystem::remove(*host_path, error);
+  }
+  bool RemoveAtRestart(const std::string& path) override {
+    at_restart.push_back(path);
+    return true;
+  }
+  std::string ProgramsUsing(const std::string&) override { return "Orvik (42)"; }
   void WriteOutput(const std::string& text) override { output += text; }
   void WriteError(const std::string& text) override { errors += text; }
 
   TempFolder drive_c;
-  PosixFileSystem files;
+  FilesInUse files;
   testing::FakeDrives drives;
   testing::FakeShell shell;
   std::string module_folder = "C:\\tools";
@@ -67,6 +131,9 @@ class UnattendedHostFake : public UnattendedHost {
   std::set<std::string> user_controlled;
   std::string output;
   std::string errors;
+  std::map<std::pair<std::string, bool>, Registration> registry;
+  bool registry_writable = true;
+  std::vector<std::string> at_restart;
 };
 
 }  // namespace orvik::testing

@@ -166,14 +166,16 @@ class FaultMatrix : public ::testing::Test {
   struct Run {
     InstallResult result = static_cast<InstallResult>(1);
     std::string message;
-    CopyFailure failure;
+    CopyStep failed_step = CopyStep::kNone;
+    std::string failed_path;
     std::vector<Call> calls;
     Listing destination;
     std::string current_folder;
   };
 
   // Setup's installation from the CD in drive D, started there.
-  void Install(Destination destination, const Fault* fault, Run& run) {
+  void Install(Destination destination, const Fault* fault, Run& run,
+               Placement placement = Placement::kFileByFile) {
     testing::ResetGlobalState();
     TempFolder drive_c;
     if (destination == Destination::kPopulated) {
@@ -200,8 +202,16 @@ class FaultMatrix : public ::testing::Test {
         faulty.SetCreateFolderFault(fault->create_folder);
       }
     }
-    run.result = CopyInstallFiles(faulty, 0, 'D', 'e', kDestination, run.message,
-                                  &run.failure);
+    CopyRequest request;
+    request.source = CdDrive('D');
+    request.language = 'e';
+    request.dest_dir = kDestination;
+    request.placement = placement;
+    CopyReport report = CopyInstallFiles(faulty, request);
+    run.result = report.result;
+    run.message = std::move(report.message);
+    run.failed_step = report.failed_step;
+    run.failed_path = std::move(report.failed_path);
     run.calls = faulty.calls();
     run.destination = drive_c.Exists("orvik8")
                           ? ListFolder(drive_c.path() + "/orvik8")
@@ -210,8 +220,12 @@ class FaultMatrix : public ::testing::Test {
     EXPECT_EQ(outside_before, ListFolder(drive_c.path(), "orvik8"))
         << "written outside the destination";
     EXPECT_EQ(cd_listing_, ListFolder(cd_.path())) << "the CD changed";
+    // An earlier file that stepped aside stays behind only when removing it failed.
+    const bool removal_failed = fault != nullptr && fault->op == Operation::kRemoveFile;
     for (const auto& entry : run.destination)
-      EXPECT_EQ(std::string::npos, entry.first.find(".tmp")) << "left behind";
+      if (!removal_failed || placement == Placement::kFileByFile) {
+        EXPECT_EQ(std::string::npos, entry.first.find(".tmp")) << "left behind";
+      }
     if (fault != nullptr && fault->op != Operation::kAllocate) {
       EXPECT_TRUE(faulty.fault_fired()) << "the fault never struck";
     }
@@ -399,18 +413,18 @@ class FaultMatrix : public ::testing::Test {
       EXPECT_STREQ(InstallResultName(expected.result), InstallResultName(run.result));
       EXPECT_EQ(expected.text, run.message);
       if (run.result == InstallResult::kOk) {
-        EXPECT_EQ("", run.failure.step);
+        EXPECT_EQ(CopyStep::kNone, run.failed_step);
         EXPECT_EQ(ExpectedDestination(clean, fault, destination), run.destination);
         continue;
       }
-      EXPECT_NE("", run.failure.step) << "the log would not say what failed";
+      EXPECT_NE(CopyStep::kNone, run.failed_step) << "the log would not say what failed";
       EXPECT_EQ("D:\\", run.current_folder) << "the run went on after the failure";
       if (fault.op != Operation::kAllocate && fault.op != Operation::kCreateFolder) {
         const Seen seen = FindCall(clean, fault);
         if (seen.role == Role::kTemporary || seen.role == Role::kDestination) {
-          EXPECT_EQ(seen.destination, run.failure.path) << "the log names another file";
+          EXPECT_EQ(seen.destination, run.failed_path) << "the log names another file";
         } else if (seen.role == Role::kSource) {
-          EXPECT_EQ(seen.call.path, run.failure.path) << "the log names another file";
+          EXPECT_EQ(seen.call.path, run.failed_path) << "the log names another file";
         }
       }
       // Whole copies, and what the earlier installation left.
@@ -428,6 +442,39 @@ class FaultMatrix : public ::testing::Test {
     return faults.size();
   }
 
+  // orvik-install's upgrade: whatever single call fails, the run completes
+  // or leaves the earlier installation exactly as it was.
+  std::size_t SweepAllOrNothing() {
+    Run before, clean;
+    Install(Destination::kPopulated, nullptr, clean, Placement::kAllOrNothing);
+    EXPECT_EQ(InstallResult::kOk, clean.result);
+    {
+      TempFolder drive_c;
+      drive_c.WriteFile("orvik8/orvik8.exe", "the older program");
+      drive_c.WriteFile("orvik8/factory.mar", "the user's settings");
+      drive_c.WriteFile("orvik8/astdata.ast", "stale");
+      drive_c.WriteFile("orvik8/astdata.lim", "stale");
+      before.destination = ListFolder(drive_c.path() + "/orvik8");
+    }
+    const std::vector<Fault> faults = AllFaults(clean);
+    for (const Fault& fault : faults) {
+      SCOPED_TRACE(Describe(fault));
+      Run run;
+      Install(Destination::kPopulated, &fault, run, Placement::kAllOrNothing);
+      if (run.result != InstallResult::kOk) {
+        EXPECT_EQ(before.destination, run.destination) << "a failed upgrade changed the folder";
+        continue;
+      }
+      for (const auto& [name, bytes] : clean.destination) {
+        const bool stale_kept = name.rfind("astdata.", 0) == 0;
+        if (!stale_kept) {
+          EXPECT_EQ(bytes, run.destination[name]) << name;
+        }
+      }
+    }
+    return faults.size();
+  }
+
   TempFolder cd_;
   Listing cd_listing_;
 };
@@ -439,6 +486,10 @@ TEST_F(FaultMatrix, EveryCallOfTheInstallationFailsInEachWayInTurn) {
             << fresh << " into a new folder, " << again
             << " over an earlier installation)\n";
   EXPECT_GT(fresh, 100u);
+}
+
+TEST_F(FaultMatrix, AnUpgradeCompletesOrChangesNothing) {
+  EXPECT_GT(SweepAllOrNothing(), 100u);
 }
 
 }  // namespace

@@ -4,11 +4,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
 #include "engine/debug_log.h"
 #include "engine/install_message.h"
+#include "app/receipt.h"
 #include "engine/result_codes.h"
 #include "unit/fake_unattended_host.h"
 #include "unit/fakes.h"
@@ -182,18 +184,29 @@ TEST_F(Unattended, FindsTheCdInstallsAndLogsLikeSetup) {
   EXPECT_NE(std::string::npos, host_.drive_c.ReadFile("orvik8/startup.mar").find("18 cd drive f\n"));
   // The program's folder, then the probe of drive f, then the success
   // line read by the copy.
-  EXPECT_EQ(MaskOpenStreams(host_.drive_c.ReadFile("install.log")),
-            "Entering dlg\n"
-            "Looking for 'C:\\tools\\install\\dinstall.dat': 00000000\n"
-            "Looking for 'C:\\tools\\install\\install.dat': 00000000, version 7\n"
-            "Looking for 'f:\\install\\dinstall.dat': open\n"
-            "Looking for 'f:\\install\\dinstall.dat': open\n"
-            "rval = 0\n" + host_.output + "\n"
-            "Exited install_dlg\n");
+  // A line that says which run it is, setup.exe's records, the files
+  // installed, and the exit status.
+  const std::string log = MaskOpenStreams(host_.drive_c.ReadFile("install.log"));
+  const std::string records =
+      "==== orvik-install 8.0, 2026-12-08T14:03:11Z, HOST\\Ann: orvik-install.exe --test\n"
+      "Entering dlg\n"
+      "Looking for 'C:\\tools\\install\\dinstall.dat': 00000000\n"
+      "Looking for 'C:\\tools\\install\\install.dat': 00000000, version 7\n"
+      "Looking for 'f:\\install\\dinstall.dat': open\n"
+      "Looking for 'f:\\install\\dinstall.dat': open\n"
+      "rval = 0\n" + host_.output + "\n"
+      "Installed orvik8.exe (";
+  EXPECT_EQ(records, log.substr(0, records.size()));
+  EXPECT_NE(std::string::npos, log.find("Installed orvik-uninstall.exe ("));
+  const std::string ending = "Exited install_dlg\n==== exit 0 ERROR_SUCCESS\n";
+  EXPECT_EQ(ending, log.substr(log.size() - std::min(log.size(), ending.size())));
   EXPECT_NE(std::string::npos, host_.output.find("erfolgreich"));
   ASSERT_EQ(1u, host_.shell.saved.size());
   EXPECT_EQ("C:\\Users\\Ann\\Desktop\\orvik8.lnk", host_.shell.saved[0].path);
   EXPECT_FALSE(host_.drive_c.Exists("receipt.txt"));
+  // The next run adds to the log.
+  ASSERT_EQ(kExitSuccess, RunUnattended(options, host_));
+  EXPECT_EQ(log, MaskOpenStreams(host_.drive_c.ReadFile("install.log")).substr(0, log.size()));
 }
 
 TEST_F(Unattended, PackageFolderIsTheCdAndNothingOutsideIsRead) {
@@ -282,9 +295,38 @@ TEST_F(Unattended, MissingParentsMadeRestrictedWhenElevatedAndReceiptLast) {
             host_.created);
   // What it made itself needs no check; the root above it does.
   EXPECT_EQ((std::vector<std::string>{"C:\\"}), host_.checked);
-  EXPECT_EQ("[Orvik]\nProductVersion=8.0\nLanguage=i\nDestination=C:\\Vendor\\Apps\\Orvik\n"
-            "Source=F:\nFiles=7\nInstalledUtc=2026-12-08T14:03:11Z\n",
-            host_.drive_c.ReadFile("orvik-receipt.txt"));
+  // The receipt in the folder and its copy, naming every file the run
+  // left there, by size and digest, and the shortcut it made.
+  const std::string receipt = host_.drive_c.ReadFile("Vendor/Apps/Orvik/orvik-receipt.txt");
+  EXPECT_EQ(receipt, host_.drive_c.ReadFile("orvik-receipt.txt"));
+  const std::string head =
+      "[Orvik]\nProductVersion=8.0\nLanguage=i\nDestination=C:\\Vendor\\Apps\\Orvik\n"
+      "Source=F:\nFiles=8\nInstalledUtc=2026-12-08T14:03:11Z\n"
+      "Shortcut=C:\\Users\\Public\\Desktop\\orvik8.lnk\nReceiptCopy=C:\\orvik-receipt.txt\n"
+      "\n[Files]\norvik8.exe=";
+  EXPECT_EQ(head, receipt.substr(0, head.size()));
+  // "the program", as the fake host's program file holds it.
+  EXPECT_NE(std::string::npos,
+            receipt.find("\norvik-uninstall.exe=11,"
+                         "50fda23bf0a5115d4f893dc10d122c10a4705f47688f5620e80611c092d4053e\n"))
+      << receipt;
+  const auto parsed = ParseReceipt(receipt);
+  ASSERT_TRUE(parsed);
+  for (const ReceiptFile& file : parsed->files) {
+    const auto now = DigestOf(host_.files, "C:\\Vendor\\Apps\\Orvik", file.name);
+    ASSERT_TRUE(now) << file.name;
+    EXPECT_EQ(file.sha256, now->sha256) << file.name;
+    EXPECT_EQ(file.size, now->size) << file.name;
+  }
+  ASSERT_EQ(1u, host_.registry.size());
+  const Registration& entry = host_.registry.begin()->second;
+  EXPECT_EQ("Ostmarrow.Orvik8", entry.key);
+  EXPECT_TRUE(host_.registry.begin()->first.second) << "the machine's list when elevated";
+  EXPECT_EQ("\"C:\\Vendor\\Apps\\Orvik\\orvik-uninstall.exe\" --uninstall --dest "
+            "\"C:\\Vendor\\Apps\\Orvik\" --quiet",
+            entry.quiet_uninstall_string);
+  EXPECT_EQ(1040u, entry.language_id);
+  EXPECT_EQ("20261208", entry.install_date);
 
   host_.created.clear();
   host_.account = Account::kUser;
@@ -317,7 +359,7 @@ TEST_F(Unattended, ElevatedRefusesFoldersUsersControlAndWritesNothing) {
     options.dest_folder = c.dest;
     EXPECT_EQ(kExitUntrustedDest, RunUnattended(options, host_)) << c.dest;
     EXPECT_EQ(std::string("orvik-install: ") + c.user_controlled +
-                  " can be changed by users other than administrators; not installing into it\n",
+                  " can be changed by users other than administrators; not installing there\n",
               host_.errors);
   }
   EXPECT_EQ("planted", host_.drive_c.ReadFile("orvik8/version.dll"));
@@ -388,6 +430,82 @@ TEST_F(Unattended, CopyListMissingOrDamagedAndLinkedDestination) {
   EXPECT_EQ(kExitLinkedDest, RunUnattended(options, host_));
   EXPECT_TRUE(std::filesystem::is_empty(host_.drive_c.path() + "/elsewhere"));
   EXPECT_NE(std::string::npos, host_.errors.find("C:\\linked is a symbolic link or junction"));
+}
+
+// The product's life on a managed machine: an upgrade in another language,
+// an upgrade that fails, one while Orvik runs, and the removal, which takes
+// exactly what the installations put there.
+TEST_F(Unattended, UpgradesCompleteOrChangeNothingAndRemovalTakesOnlyWhatWasInstalled) {
+  host_.account = Account::kSystem;
+  const std::string package = StagePackage();
+  UnattendedOptions options;
+  options.dest_folder = "C:\\Vendor\\Orvik";
+  options.quiet = true;
+  ASSERT_EQ(kExitSuccess, RunUnattended(options, host_));
+  const std::string folder = host_.drive_c.path() + "/Vendor/Orvik";
+  // The folder's files and their contents, without the receipts.
+  const auto listing = [&] {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("orvik-receipt.", 0) != 0)
+        files[name] = host_.drive_c.ReadFile("Vendor/Orvik/" + name);
+    }
+    return files;
+  };
+  const auto installed = listing();
+
+  // A file the CD cannot give: nothing replaced, no receipt, no entry.
+  std::filesystem::rename(package + "/prog/orvik.dll", package + "/prog/orvik.dll.away");
+  options.language = 'd';
+  EXPECT_EQ(kExitSourceFile, RunUnattended(options, host_));
+  EXPECT_TRUE(installed == listing()) << "a failed upgrade changed the installation";
+  EXPECT_FALSE(host_.drive_c.Exists("Vendor/Orvik/orvik-receipt.txt"));
+  EXPECT_TRUE(host_.registry.empty());
+  std::filesystem::rename(package + "/prog/orvik.dll.away", package + "/prog/orvik.dll");
+
+  // Orvik running: 32, the program and the files beside it unchanged.
+  host_.files.in_use = {"C:\\Vendor\\Orvik\\orvik8.exe"};
+  host_.errors.clear();
+  EXPECT_EQ(kExitInUse, RunUnattended(options, host_));
+  EXPECT_TRUE(installed == listing()) << "an upgrade while Orvik runs changed the installation";
+  EXPECT_NE(std::string::npos, host_.errors.find("orvik8.exe is in use by Orvik (42)"));
+  // Asked for, the replacement waits for the next restart.
+  options.replace_at_restart = true;
+  EXPECT_EQ(kExitRestartNeeded, RunUnattended(options, host_));
+  ASSERT_EQ(1u, host_.files.at_restart.size());
+  EXPECT_EQ("C:\\Vendor\\Orvik\\orvik8.exe", host_.files.at_restart[0].second);
+  host_.files.in_use.clear();
+  host_.files.Restart();
+  options.replace_at_restart = false;
+  ASSERT_EQ(kExitSuccess, RunUnattended(options, host_));  // in German now
+  EXPECT_NE(std::string::npos, host_.drive_c.ReadFile("Vendor/Orvik/orvik-receipt.txt").find("Language=d\n"));
+
+  // A file the user changed, one he added: both stay, and are named.
+  host_.drive_c.WriteFile("Vendor/Orvik/startup.mar", "the user's own");
+  host_.drive_c.WriteFile("Vendor/Orvik/notes.txt", "mine");
+  host_.errors.clear();
+  UnattendedOptions removal;
+  removal.uninstall = true;  // the folder from the registration
+  EXPECT_EQ(kExitSuccess, RunUnattended(removal, host_));
+  const auto left = listing();
+  EXPECT_EQ((std::vector<std::string>{"notes.txt", "startup.mar"}),
+            (std::vector<std::string>{left.begin()->first, std::next(left.begin())->first}));
+  EXPECT_EQ(2u, left.size());
+  EXPECT_EQ("orvik-install: kept C:\\Vendor\\Orvik\\startup.mar (changed since it was installed)\n"
+            "orvik-install: kept C:\\Vendor\\Orvik\\notes.txt (not installed by Orvik)\n",
+            host_.errors);
+  EXPECT_TRUE(host_.registry.empty());
+  EXPECT_FALSE(host_.drive_c.Exists("Users/Public/Desktop/orvik8.lnk"));
+
+  // Nothing installed: nothing to do, and success.
+  host_.output.clear();
+  removal.quiet = false;
+  EXPECT_EQ(kExitSuccess, RunUnattended(removal, host_));
+  EXPECT_EQ("Orvik is not installed; nothing to remove.\n", host_.output);
+  std::filesystem::remove_all(folder + "/..");
+  removal.dest_folder = "C:\\Vendor\\Orvik";
+  EXPECT_EQ(kExitSuccess, RunUnattended(removal, host_));
 }
 
 }  // namespace

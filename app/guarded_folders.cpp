@@ -1,0 +1,86 @@
+#include "app/guarded_folders.h"
+
+#include "app/fleet_log.h"
+
+namespace orvik {
+
+std::vector<std::string> FoldersDownTo(const std::string& dest) {
+  std::size_t root_end = 3;  // "C:\"
+  if (dest.rfind("\\\\", 0) == 0) {
+    const std::size_t share = dest.find_first_of("\\/", dest.find_first_of("\\/", 2) + 1);
+    root_end = share == std::string::npos ? dest.size() : share;
+  }
+  std::vector<std::string> folders{dest.substr(0, root_end)};
+  for (std::size_t at = root_end; at < dest.size(); ++at) {
+    const std::size_t cut = dest.find_first_of("\\/", at);
+    if (cut == std::string::npos) break;
+    if (cut > at) folders.push_back(dest.substr(0, cut));
+    at = cut;
+  }
+  if (folders.back() != dest && dest.size() > root_end) folders.push_back(dest);
+  return folders;
+}
+
+Refusal ElevatedDestination::Prepare(const std::string& dest, bool create) {
+  const std::string work = create ? "installing" : "removing";
+  bool created = false;
+  const std::vector<std::string> folders = FoldersDownTo(dest);
+  for (const std::string& folder : folders) {
+    auto held = files_.HoldFolder(folder);
+    if (held->state() == FolderState::kMissing) {
+      // No such drive or share: the engine reports it as it always has.
+      if (folder == folders.front() || !create) return {};
+      if (!host_.CreateFolder(folder, true))
+        return {kExitDestFolder, folder, "cannot be created with the protected access list"};
+      created = true;
+      held = files_.HoldFolder(folder);
+      if (held->state() != FolderState::kFolder)
+        return {kExitDestFolder, folder, "was replaced right after it was created"};
+    }
+    switch (held->state()) {
+      case FolderState::kLink:
+        return {kExitLinkedDest, folder, "is a symbolic link or junction; not " + work + " through it"};
+      case FolderState::kNotHeld:
+        return {kExitDestFolder, folder, "cannot be held open; not " + work + " there"};
+      case FolderState::kNotAFolder:
+      case FolderState::kMissing:
+        // A file in the way: the engine reports it as it always has.
+        return {};
+      case FolderState::kFolder:
+        break;
+    }
+    if (!created && !host_.OnlyAdministratorsCanChange(folder, folder == dest))
+      return {kExitUntrustedDest, folder,
+              "can be changed by users other than administrators; not " + work + " there"};
+    held_.push_back(std::move(held));
+  }
+  return {};
+}
+
+void ElevatedDestination::ReleaseDestination() {
+  if (!held_.empty()) held_.pop_back();
+}
+
+void CreateMissingFolders(const std::string& dest, UnattendedHost& host, FileSystem& files) {
+  const std::vector<std::string> folders = FoldersDownTo(dest);
+  for (std::size_t i = 1; i < folders.size(); ++i) {
+    const std::string& folder = folders[i];
+    if (files.HoldFolder(folder)->state() != FolderState::kMissing) continue;
+    if (!host.CreateFolder(folder, false)) {
+      LogStepFailed("create folder", folder);
+      return;
+    }
+  }
+}
+
+void CreateLogFolders(const std::string& log_file, UnattendedHost& host, FileSystem& files) {
+  const auto cut = log_file.find_last_of("\\/");
+  if (cut == std::string::npos || cut < 3) return;
+  const std::vector<std::string> folders = FoldersDownTo(log_file.substr(0, cut));
+  for (std::size_t i = 1; i < folders.size(); ++i) {
+    if (files.HoldFolder(folders[i])->state() != FolderState::kMissing) continue;
+    if (!host.CreateFolder(folders[i], true)) return;  // the log's opening reports it
+  }
+}
+
+}  // namespace orvik

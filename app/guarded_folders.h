@@ -1,0 +1,57 @@
+// The folders an unattended run works in: the destination and every
+// folder above it, held open and, when elevated, checked or made so that
+// only administrators can change them.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/unattended.h"
+#include "engine/file_system.h"
+
+namespace orvik {
+
+// The folders from the volume's root down to `dest`: "C:\\", "C:\\Vendor",
+// "C:\\Vendor\\Orvik"; for a share, from "\\\\server\\share".
+std::vector<std::string> FoldersDownTo(const std::string& dest);
+
+// Why a run cannot use the destination; status 0 when it can.
+struct Refusal {
+  int status = kExitSuccess;
+  std::string folder;
+  std::string reason;
+};
+
+// An elevated run holds every folder from the root down to the
+// destination open until it ends, so none can be renamed or replaced by a
+// link under it, and accepts only folders that administrators alone can
+// change; the missing ones it makes itself, protected, unless `create` is
+// false (a removal). A user who could rename a folder on the way, or who
+// made the destination beforehand, could otherwise send the files, or a
+// planted DLL, wherever he likes.
+class ElevatedDestination {
+ public:
+  ElevatedDestination(UnattendedHost& host, FileSystem& files)
+      : host_(host), files_(files) {}
+
+  Refusal Prepare(const std::string& dest, bool create = true);
+  // Lets go of the destination itself, so that it can be removed; the
+  // folders above it stay held.
+  void ReleaseDestination();
+
+ private:
+  UnattendedHost& host_;
+  FileSystem& files_;
+  std::vector<std::unique_ptr<HeldFolder>> held_;
+};
+
+// Every missing folder down to the destination, as an unelevated run makes
+// them. A folder that cannot be made is left to the engine, which reports it.
+void CreateMissingFolders(const std::string& dest, UnattendedHost& host, FileSystem& files);
+
+// The folders of an elevated run's log that do not exist yet, protected,
+// so that no user can put something in the log's place before a later run.
+void CreateLogFolders(const std::string& log_file, UnattendedHost& host, FileSystem& files);
+
+}  // namespace orvik
