@@ -364,8 +364,14 @@ TEST_F(CdCheck, LinesAfterTheAnnouncedEntriesAreNeverRead) {
 TEST_F(CdCheck, CopyListLineLongerThan99BytesIsWarned) {
   auto lines = CopyListLines('e');
   lines[9] = "\\lang\\e.txt " + std::string(90, ' ') + "comment";
+  // A line far over what is kept of it is reported with its true length,
+  // and the entry after it is still read as the next line.
+  lines[2] = "\\data\\volume.id " + std::string(100000, ' ');
   WriteCopyList('e', lines);
-  EXPECT_TRUE(Finds(Check(), Severity::kWarning, "install/eopylist.dat", 10, "111 bytes"));
+  const CheckResult result = Check();
+  EXPECT_TRUE(Finds(result, Severity::kWarning, "install/eopylist.dat", 10, "111 bytes"));
+  EXPECT_TRUE(Finds(result, Severity::kWarning, "install/eopylist.dat", 3, "100018 bytes"));
+  EXPECT_EQ(2u, Problems(result)) << Describe(result);
 }
 
 // Copy lists: entries.
@@ -469,10 +475,17 @@ TEST_F(CdCheck, LanguageLineThatEndsTheFileIsNotPatched) {
 }
 
 TEST_F(CdCheck, LanguageLineWithoutALetterOrTwiceIsWarned) {
-  cd_.WriteFile("prog/startup.mar", "51 language \r\n51 language e\r\n");
+  // The file is read in blocks of 64 KiB: here the first line text spans
+  // two of them and the second lies in a third.
+  const std::string padding(65536 - 5, 'x');
+  cd_.WriteFile("prog/startup.mar", "\n" + padding + "51 language " +
+                                        std::string(65536 - 7, '#') + "\n51 language e\r\n");
   const CheckResult result = Check();
-  EXPECT_TRUE(Finds(result, Severity::kWarning, "prog/startup.mar", 1, "is 0x0D"));
-  EXPECT_TRUE(Finds(result, Severity::kWarning, "prog/startup.mar", 2, "a second"));
+  const Diagnostic* letter =
+      Find(result, Severity::kWarning, "prog/startup.mar", 2, "is 0x23");
+  ASSERT_NE(nullptr, letter) << Describe(result);
+  EXPECT_EQ(padding.size() + 13, letter->where.column);
+  EXPECT_TRUE(Finds(result, Severity::kWarning, "prog/startup.mar", 3, "a second"));
 }
 
 TEST_F(CdCheck, SettingsFileIsKnownInAnyCaseAndOnlyWhenCopied) {

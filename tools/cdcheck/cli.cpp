@@ -6,6 +6,7 @@
 namespace orvik::cdcheck {
 
 const char kCdCheckVersion[] = ORVIK_CDCHECK_VERSION;
+const char kOutOfMemoryMessage[] = "orvik-cdcheck: out of memory: no report\n";
 
 const char kCdCheckUsage[] =
     "usage: orvik-cdcheck [OPTIONS] CD\n"
