@@ -535,7 +535,7 @@ TEST(CdCheckReport, RuleIdsAreUniqueAndNamedByArea) {
     EXPECT_TRUE(ids.insert(id).second) << id << " twice";
     const std::size_t slash = id.find('/');
     ASSERT_NE(std::string::npos, slash) << id;
-    EXPECT_TRUE((std::set<std::string>{"message-file", "copy-list", "settings-file"})
+    EXPECT_TRUE((std::set<std::string>{"message-file", "copy-list", "settings-file", "image"})
                     .count(id.substr(0, slash)))
         << id;
     EXPECT_EQ(std::string::npos, id.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-/"))
@@ -676,11 +676,20 @@ std::string MakeImage(const TempFolder& folder, const std::string& names,
   return std::system(command.c_str()) == 0 ? image : "";
 }
 
+// The sample CD as pressed: with the programs and autorun.inf at its root.
+std::string PressedSampleCd(const TempFolder& folder) {
+  const std::string tree = folder.path() + "/pressed";
+  std::filesystem::copy(ORVIK_SAMPLE_CD, tree, std::filesystem::copy_options::recursive);
+  for (const char* name : {"setup.exe", "orvik-install.exe", "autorun.inf"})
+    folder.WriteFile(std::string("pressed/") + name, "MZ");
+  return tree;
+}
+
 class CdCheckIsoImage : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
     if (!HaveXorriso()) GTEST_SKIP() << "xorriso is not installed";
-    image_ = MakeImage(folder_, GetParam());
+    image_ = MakeImage(folder_, GetParam(), PressedSampleCd(folder_));
     ASSERT_FALSE(image_.empty()) << "xorriso failed";
   }
   std::unique_ptr<FileSystem> OpenImage() const {
@@ -708,6 +717,14 @@ TEST_P(CdCheckIsoImage, ImageOfTheSampleCdChecksAsTheFolderDoes) {
               InstalledNames(from_image));
     EXPECT_EQ(Language(folder, language.letter).plan.TotalBytes(), from_image.TotalBytes());
   }
+  // The author's folder, imaged as it is, lacks what starts the installation.
+  const TempFolder bare_folder;
+  const std::string bare = MakeImage(bare_folder, GetParam());
+  EXPECT_EQ(kExitErrors, RunCdCheckTool({"--quiet", bare}, OpenCdOnPosix, output));
+  for (const char* name : {"setup.exe:", "orvik-install.exe:", "autorun.inf:"})
+    EXPECT_NE(std::string::npos,
+              output.out.find(bare + "/" + name + " error: not in the image's root"))
+        << output.out;
 }
 
 TEST_P(CdCheckIsoImage, NamesAreFoundIgnoringCaseWithinTheImageAndFilesReadWhole) {

@@ -150,7 +150,7 @@ int RunCdCheckTool(const std::vector<std::string>& args, const CdOpener& open_cd
     output.err += "orvik-cdcheck: " + cd.error + "\n";
     return kExitUsage;
   }
-  const CheckResult result = CheckCd(*cd.files, kCdDrive);
+  const CheckResult result = CheckCd(*cd.files, kCdDrive, cd.image);
   output.out += Report(result, options, cd.display_path);
   return ExitStatus(result, options.werror);
 }

@@ -46,6 +46,8 @@ extern const char kCdCheckVersion[];
 // The CD that a command-line argument names, in kCdDrive.
 struct OpenedCd {
   std::unique_ptr<FileSystem> files;  // null when there is none
+  // An ISO image, the CD as pressed: its root must hold the programs.
+  bool image = false;
   std::string display_path;  // the argument as given, in UTF-8
   std::string error;         // why there is none: "... is not a folder"
 };
