@@ -705,8 +705,14 @@ class CdCheckIsoImage : public ::testing::TestWithParam<const char*> {
 
 TEST_P(CdCheckIsoImage, ImageOfTheSampleCdChecksAsTheFolderDoes) {
   ToolOutput output;
-  EXPECT_EQ(kExitClean, RunCdCheckTool({"--werror", image_}, OpenCdOnPosix, output))
+  // ISO 9660 names alone cannot spell orvik-install.exe ('-' is not among
+  // their characters): Windows finds no such file on that CD.
+  const bool joliet = std::string(GetParam()) == "-J";
+  EXPECT_EQ(joliet ? kExitClean : kExitErrors,
+            RunCdCheckTool({"--werror", image_}, OpenCdOnPosix, output))
       << output.out << output.err;
+  EXPECT_EQ(joliet, output.out.find("orvik-install.exe: error") == std::string::npos)
+      << output.out;
   EXPECT_NE(std::string::npos, output.out.find(image_ + "/install/: note: version 8"));
   const auto files = OpenImage();
   const CheckResult image = CheckCd(*files, kCdDrive);
