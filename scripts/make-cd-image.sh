@@ -11,6 +11,7 @@
 #
 # The folder is checked by orvik-cdcheck first; a folder with errors gets no
 # image. It is never changed: the image is staged in a temporary folder.
+# The finished image is checked too (its root must hold the programs).
 # Without --cd the sample CD is imaged, with its label, publisher and title,
 # and the stand-in program in place of its prog/orvik8.exe.
 #
@@ -67,13 +68,22 @@ else
   out=${out:-$(echo "$label" | tr 'A-Z' 'a-z').iso}
 fi
 
+# Byte by byte, whatever the locale: under UTF-8 "É" is one printable
+# character but two bytes that xorriso turns into "_" and autorun.inf
+# would carry as they are.
+only_bytes() {  # text allowed_bytes(tr set) min max
+  local length others
+  length=$(printf '%s' "$1" | LC_ALL=C wc -c)
+  others=$(printf '%s' "$1" | LC_ALL=C tr -d "$2" | LC_ALL=C wc -c)
+  [ "$others" -eq 0 ] && [ "$length" -ge "$3" ] && [ "$length" -le "$4" ]
+}
 # Windows shows the Joliet label, at most 16 characters; upper-case letters,
 # digits and _ read the same in the ISO 9660 label.
-[[ "$label" =~ ^[A-Z0-9_]{1,16}$ ]] ||
+only_bytes "$label" 'A-Z0-9_' 1 16 ||
   fail "volume label '$label': use 1 to 16 of A-Z, 0-9 and _"
-[[ "$publisher" =~ ^[[:print:]]{1,128}$ ]] ||
+only_bytes "$publisher" ' -~' 1 128 ||
   fail "publisher '$publisher': use 1 to 128 printable ASCII characters"
-[[ "$title" =~ ^[[:print:]]{1,32}$ ]] ||
+only_bytes "$title" ' -~' 1 32 ||
   fail "title '$title': use 1 to 32 printable ASCII characters"
 [ -d "$cd_folder" ] || fail "$cd_folder is not a folder"
 for program in "$setup" "$installer" ${standin:+"$standin"}; do
@@ -144,5 +154,11 @@ xorriso -no_rc -as mkisofs -quiet -iso-level 2 -J -joliet-long -r \
   -o "$out.partial" "$root" -- \
   -volume_date c "=$epoch" -volume_date m "=$epoch" \
   -volume_date x default -volume_date f default
+# The image as pressed: its root files and every name read back from it.
+echo "$me: checking the image"
+if ! "$cdcheck" --quiet "$out.partial"; then
+  rm -f "$out.partial"
+  fail "the image has errors (listed above): no image made"
+fi
 mv "$out.partial" "$out"
 echo "CD image: $out ($(wc -c <"$out") bytes)"

@@ -125,13 +125,13 @@ class AuthorImageTest(unittest.TestCase):
         (self.cd / "prog" / "orvik8.exe").write_bytes(b"MZ the author's own program")
         self.iso = self.work / "out" / "product.iso"
 
-    def make_image(self):
+    def make_image(self, *overrides, env=None):
         return subprocess.run(
             ["bash", str(MAKE_IMAGE), "--cd", str(self.cd), "--label", "PRODUCT_2",
              "--publisher", "Example Press Ltd", "--title", "Product 2",
-             "--out", str(self.iso), *self.programs],
+             "--out", str(self.iso), *self.programs, *overrides],
             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-            timeout=120, text=True)
+            timeout=120, text=True, env=env)
 
     def test_image_carries_the_authors_label_publisher_and_program(self):
         before = folder_snapshot(self.cd)
@@ -160,6 +160,15 @@ class AuthorImageTest(unittest.TestCase):
         self.assertIn("no image made", made.stdout)
         self.assertFalse(self.iso.exists())
         self.assertFalse(self.iso.with_name("product.iso.partial").exists())
+
+    def test_text_that_is_no_ascii_gets_no_image_in_any_locale(self):
+        utf8 = dict(os.environ, LC_ALL="C.UTF-8")
+        for option, text in (("--publisher", "Éditions Birka"), ("--title", "Orvik für alle"),
+                             ("--label", "ORVIK_Ä"), ("--title", "two\nlines")):
+            made = self.make_image(option, text, env=utf8)
+            self.assertNotEqual(made.returncode, 0, made.stdout)
+            self.assertIn(option[2:], made.stdout)
+            self.assertFalse(self.iso.exists())
 
 
 if __name__ == "__main__":

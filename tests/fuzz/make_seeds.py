@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the fuzzers' seed corpora from the sample CD (examples/cd).
 
-    make_seeds.py OUT_FOLDER     -> OUT_FOLDER/message_file, OUT_FOLDER/copy_engine
+    make_seeds.py OUT_FOLDER     -> OUT_FOLDER/message_file, OUT_FOLDER/copy_engine,
+                                    OUT_FOLDER/iso_image
 
 The input formats are described at the top of each *_fuzzer.cpp. Besides
 the CD's own files, the seeds hold the damaged and hostile variants that a
@@ -11,6 +12,8 @@ CD author or a broken drive could produce, so the fuzzers start from them.
 import hashlib
 import sys
 from pathlib import Path
+
+import iso_image
 
 CD = Path(__file__).resolve().parent.parent.parent / "examples" / "cd"
 SEPARATOR = b"\n%%%%\n"
@@ -104,12 +107,39 @@ def copy_engine_seeds(out):
         write(out, bytes([1, 0x10]) + english + SEPARATOR + start + SEPARATOR + fact)
 
 
+def iso_image_seeds(out):
+    # The sample CD with its larger files cut short, so that the seeds stay
+    # small and the fuzzer's changes land in the records.
+    tree = {}
+    for path in sorted(CD.rglob("*")):
+        if path.is_file():
+            data = path.read_bytes()
+            name = str(path.relative_to(CD))
+            tree[name] = data if name.startswith("install/") else data[:300]
+    four_gib = 0xFFFFFFFF
+    deep = dict(tree, **{"a/a/x": b"x"})
+    variants = [
+        (tree, {}),
+        (deep, {"a/a": {"ancestor": "a"}}),
+        (tree, {"prog": {"ancestor": ""}}),
+        (tree, {"install/eopylist.dat": {"size": four_gib}}),
+        (tree, {"install/eopylist.dat": {"size": four_gib, "extent": 0}}),
+        (tree, {"prog/startup.mar": {"extent": 1 << 30}}),
+        (tree, {"install": {"size": four_gib - 2047}}),
+    ]
+    for files, lies in variants:
+        for joliet in (True, False):
+            image = iso_image.build(files, joliet=joliet, lies=lies)
+            write(out, image[iso_image.SYSTEM_AREA * iso_image.BLOCK:])
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(f"usage: {sys.argv[0]} OUT_FOLDER")
     out = Path(sys.argv[1])
     message_file_seeds(out / "message_file")
     copy_engine_seeds(out / "copy_engine")
+    iso_image_seeds(out / "iso_image")
 
 
 if __name__ == "__main__":

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,13 +39,38 @@ class Cd {
   char drive_;
 };
 
+// The formats allow 99 and 199 bytes a line. Of a longer line the checker
+// keeps this much, enough to report it and more than the 14 lines of 199
+// bytes that Setup reads of a message file, so that a file of one endless
+// line cannot take the memory.
+constexpr std::size_t kMostKeptLineBytes = 4096;
+
 struct FileLines {
-  std::vector<std::string> lines;  // each with its line end, as stored
+  // Each with its line end, as stored; a line over kMostKeptLineBytes is
+  // cut to its first bytes and its line end.
+  std::vector<std::string> lines;
+  std::vector<std::uint64_t> sizes;  // of each line as stored
   bool read_error = false;
 };
 
-// The lines of an open file as LineReader reads them with `max_bytes`.
+// The lines of an open file as LineReader reads them with `max_bytes`
+// (kUnlimited: whole lines, cut as said above).
 FileLines ReadLines(File& file, std::size_t max_bytes);
+
+// `file` with every line cut after kMostKeptLineBytes bytes (its line feed
+// kept), for the parsers of the engine, which read a line whole: entries
+// that long name no file either way.
+class LineCappedFile : public File {
+ public:
+  explicit LineCappedFile(File& file) : file_(file) {}
+  std::int64_t Read(char* buffer, std::size_t size) override;
+  std::size_t Write(const char*, std::size_t) override { return 0; }
+  bool Close() override { return true; }
+
+ private:
+  File& file_;
+  std::size_t in_line_ = 0;
+};
 
 struct FileContent {
   std::uint64_t size = 0;
@@ -54,5 +80,9 @@ struct FileContent {
 
 // Reads the file to its end, counting its bytes and keeping them if asked.
 FileContent ReadContent(File& file, bool keep_bytes);
+
+// Reads the file to its end in blocks of a fixed size, handing each to
+// `block`; true when no read failed.
+bool ReadBlocks(File& file, const std::function<void(const char*, std::size_t)>& block);
 
 }  // namespace orvik::cdcheck

@@ -6,9 +6,31 @@
 
 namespace orvik::cdcheck {
 
-CheckResult CheckCd(FileSystem& files, char drive) {
+namespace {
+
+// AutoPlay opens autorun.inf, which starts setup.exe; a deployment tool
+// starts orvik-install.exe. All three are looked for in the root.
+void CheckRootFiles(const Cd& cd, Diagnostics& out) {
+  const struct {
+    const char* name;
+    const char* why;
+  } kRootFiles[] = {
+      {"setup.exe", "the customer has no Setup to start"},
+      {"orvik-install.exe", "unattended installations have no program to run"},
+      {"autorun.inf", "inserting the CD starts nothing"},
+  };
+  for (const auto& file : kRootFiles)
+    if (!cd.Exists(std::string("\\") + file.name))
+      out.Add(Rule::kImageMissingRootFile, {file.name},
+              std::string("not in the image's root: ") + file.why);
+}
+
+}  // namespace
+
+CheckResult CheckCd(FileSystem& files, char drive, bool pressed_image) {
   const Cd cd(files, drive);
   CheckResult result;
+  if (pressed_image) CheckRootFiles(cd, result.diagnostics);
   const MessageFileUse messages = CheckMessageFiles(cd, result.diagnostics);
   result.product_version = messages.product_version;
   auto installs = CheckCopyLists(cd, messages.version_of_language, result.diagnostics);

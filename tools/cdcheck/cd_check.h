@@ -12,6 +12,8 @@ constexpr char kCdDrive = 'D';
 
 // Reads the CD in `drive` of `files`. Paths off that drive, the current
 // folder among them, must name nothing: Setup would look there first.
-CheckResult CheckCd(FileSystem& files, char drive);
+// `pressed_image`: the CD as it goes to the press, not an author's folder,
+// so its root must also hold the programs that start the installation.
+CheckResult CheckCd(FileSystem& files, char drive, bool pressed_image = false);
 
 }  // namespace orvik::cdcheck

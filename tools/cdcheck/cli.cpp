@@ -6,6 +6,7 @@
 namespace orvik::cdcheck {
 
 const char kCdCheckVersion[] = ORVIK_CDCHECK_VERSION;
+const char kOutOfMemoryMessage[] = "orvik-cdcheck: out of memory: no report\n";
 
 const char kCdCheckUsage[] =
     "usage: orvik-cdcheck [OPTIONS] CD\n"
@@ -149,7 +150,7 @@ int RunCdCheckTool(const std::vector<std::string>& args, const CdOpener& open_cd
     output.err += "orvik-cdcheck: " + cd.error + "\n";
     return kExitUsage;
   }
-  const CheckResult result = CheckCd(*cd.files, kCdDrive);
+  const CheckResult result = CheckCd(*cd.files, kCdDrive, cd.image);
   output.out += Report(result, options, cd.display_path);
   return ExitStatus(result, options.werror);
 }

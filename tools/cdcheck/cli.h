@@ -16,6 +16,10 @@ namespace orvik::cdcheck {
 constexpr int kExitClean = 0;   // no error (warnings allowed without --werror)
 constexpr int kExitErrors = 1;  // an error, or a warning with --werror
 constexpr int kExitUsage = 2;   // bad command line, or no CD where it points
+// The memory for the check could not be had: the report would be
+// incomplete, so none is printed (each main catches std::bad_alloc).
+constexpr int kExitOutOfMemory = 2;
+extern const char kOutOfMemoryMessage[];
 
 enum class OutputFormat { kText, kJson, kSarif };
 
@@ -42,6 +46,8 @@ extern const char kCdCheckVersion[];
 // The CD that a command-line argument names, in kCdDrive.
 struct OpenedCd {
   std::unique_ptr<FileSystem> files;  // null when there is none
+  // An ISO image, the CD as pressed: its root must hold the programs.
+  bool image = false;
   std::string display_path;  // the argument as given, in UTF-8
   std::string error;         // why there is none: "... is not a folder"
 };

@@ -85,7 +85,7 @@ class CopyListChecker {
 
   void CheckHeader(ListRun& run, CopyListStatus status, const CopyList& list,
                    const std::vector<std::string>& lines);
-  void CheckLineLengths(const ListRun& run, const std::vector<std::string>& lines,
+  void CheckLineLengths(const ListRun& run, const std::vector<std::uint64_t>& sizes,
                         std::size_t lines_read);
   // The entry's file on the CD; null, with the error told, when Setup
   // cannot open it.
@@ -176,12 +176,12 @@ void CopyListChecker::CheckHeader(ListRun& run, CopyListStatus status,
 }
 
 void CopyListChecker::CheckLineLengths(const ListRun& run,
-                                       const std::vector<std::string>& lines,
+                                       const std::vector<std::uint64_t>& sizes,
                                        std::size_t lines_read) {
-  for (std::size_t i = 0; i < lines.size() && i < lines_read; ++i)
-    if (lines[i].size() > kCopyListLineBytes)
+  for (std::size_t i = 0; i < sizes.size() && i < lines_read; ++i)
+    if (sizes[i] > kCopyListLineBytes)
       out_.Add(Rule::kCopyListLongLine, {run.display, i + 1, kCopyListLineBytes + 1},
-               "the line is " + std::to_string(lines[i].size()) +
+               "the line is " + std::to_string(sizes[i]) +
                    " bytes long with its line break, more than the " +
                    std::to_string(kCopyListLineBytes) +
                    " a copy-list line may have; earlier releases of Setup read "
@@ -319,13 +319,14 @@ CopyListChecker::Checked CopyListChecker::Check(const std::string& list_name) {
     checked.plan.stop = run.display + " cannot be opened";
     return checked;
   }
-  const CopyListStatus status = ParseCopyList(*list_file, checked.list);
-  const std::vector<std::string> lines =
-      ReadLines(*lines_file, LineReader::kUnlimited).lines;
+  LineCappedFile capped_list(*list_file);
+  const CopyListStatus status = ParseCopyList(capped_list, checked.list);
+  const FileLines stored = ReadLines(*lines_file, LineReader::kUnlimited);
+  const std::vector<std::string>& lines = stored.lines;
   const CopyList& list = checked.list;
 
   CheckHeader(run, status, list, lines);
-  CheckLineLengths(run, lines, list.entries.size() + 1);
+  CheckLineLengths(run, stored.sizes, list.entries.size() + 1);
   for (std::size_t position = 0; position < list.entries.size(); ++position)
     CheckEntry(run, list.entries[position], position);
   checked.plan = std::move(run.plan);

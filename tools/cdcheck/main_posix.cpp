@@ -1,6 +1,7 @@
 // orvik-cdcheck on Linux: the CD folder becomes drive D, as under Wine; an
 // ISO image is read in place.
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,16 @@ void Write(std::FILE* stream, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  orvik::cdcheck::ToolOutput output;
-  const int status =
-      orvik::cdcheck::RunCdCheckTool(args, orvik::cdcheck::OpenCdOnPosix, output);
-  Write(stdout, output.out);
-  Write(stderr, output.err);
-  return status;
+  try {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    orvik::cdcheck::ToolOutput output;
+    const int status =
+        orvik::cdcheck::RunCdCheckTool(args, orvik::cdcheck::OpenCdOnPosix, output);
+    Write(stdout, output.out);
+    Write(stderr, output.err);
+    return status;
+  } catch (const std::bad_alloc&) {
+    std::fputs(orvik::cdcheck::kOutOfMemoryMessage, stderr);
+    return orvik::cdcheck::kExitOutOfMemory;
+  }
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -65,10 +66,15 @@ void Write(DWORD which, const std::string& utf8) {
 
 int main(int argc, char** argv) {
   orvik::ApplyProcessHygiene();
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  orvik::cdcheck::ToolOutput output;
-  const int status = orvik::cdcheck::RunCdCheckTool(args, OpenCd, output);
-  Write(STD_OUTPUT_HANDLE, output.out);
-  Write(STD_ERROR_HANDLE, output.err);
-  return status;
+  try {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    orvik::cdcheck::ToolOutput output;
+    const int status = orvik::cdcheck::RunCdCheckTool(args, OpenCd, output);
+    Write(STD_OUTPUT_HANDLE, output.out);
+    Write(STD_ERROR_HANDLE, output.err);
+    return status;
+  } catch (const std::bad_alloc&) {
+    std::fputs(orvik::cdcheck::kOutOfMemoryMessage, stderr);
+    return orvik::cdcheck::kExitOutOfMemory;
+  }
 }

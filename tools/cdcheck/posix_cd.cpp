@@ -40,8 +40,10 @@ OpenedCd OpenCdOnPosix(const std::string& cd_path) {
     cd.error = cd_path + ": no such folder or ISO image";
   else if (S_ISDIR(info.st_mode))
     cd.files = FolderAsCd(cd_path);
-  else if (S_ISREG(info.st_mode))
+  else if (S_ISREG(info.st_mode)) {
     cd.files = ImageAsCd(cd_path, cd.error);
+    cd.image = true;
+  }
   else
     cd.error = cd_path + " is neither a folder nor an ISO image";
   return cd;

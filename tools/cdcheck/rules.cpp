@@ -56,6 +56,8 @@ constexpr RuleInfo kRules[] = {
      "'51 language ' ends the file, with no byte for the letter"},
     {"settings-file/no-language-letter", W, "The byte after '51 language ' is no letter"},
     {"settings-file/second-language-line", W, "A second '51 language ' line, never patched"},
+    {"image/missing-root-file", E,
+     "The image's root lacks setup.exe, orvik-install.exe or autorun.inf"},
 };
 static_assert(sizeof(kRules) / sizeof(kRules[0]) == kRuleCount,
               "one entry per rule, in the order of Rule");

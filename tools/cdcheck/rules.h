@@ -51,6 +51,7 @@ enum class Rule {
   kSettingsFileLanguageLineAtEnd,
   kSettingsFileNoLanguageLetter,
   kSettingsFileSecondLanguageLine,
+  kImageMissingRootFile,
   kCount
 };
 
