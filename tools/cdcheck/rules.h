@@ -51,6 +51,9 @@ enum class Rule {
   kSettingsFileLanguageLineAtEnd,
   kSettingsFileNoLanguageLetter,
   kSettingsFileSecondLanguageLine,
+  kMessageFileStrayCr,
+  kMessageFileWiderThanMessageArea,
+  kMessageFileAmpersandPrefix,
   kCount
 };
 
@@ -58,6 +61,8 @@ struct RuleInfo {
   const char* id;  // "copy-list/source-missing"
   Severity severity;
   const char* summary;
+  // What the author does about it, in a sentence.
+  const char* help;
 };
 
 const RuleInfo& InfoOf(Rule rule);
