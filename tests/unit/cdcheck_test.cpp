@@ -562,14 +562,14 @@ TEST(SettingsFile, PatcherTellsWhereTheLetterWentAcrossChunks) {
 
 TEST(CdCheckReport, DiagnosticsReadLikeCompilerOutputUnderThePathGiven) {
   const Diagnostic long_line{{"install/dinstall.dat", 12, 200}, Rule::kMessageFileLongLine,
-                             "too long"};
+                             "too long", {}};
   EXPECT_EQ("install/dinstall.dat:12:200: error: too long [message-file/long-line]",
             FormatDiagnostic(long_line));
   EXPECT_EQ("../cds/orvik/install/dinstall.dat:12:200: error: too long "
             "[message-file/long-line]",
             FormatDiagnostic(long_line, "../cds/orvik"));
   EXPECT_EQ("E:\\install\\: note: version 8 [message-file/product-version]",
-            FormatDiagnostic({{"install/"}, Rule::kMessageFileVersion, "version 8"}, "E:"));
+            FormatDiagnostic({{"install/"}, Rule::kMessageFileVersion, "version 8", {}}, "E:"));
   EXPECT_EQ("C:\\cds\\orvik\\prog\\x.mar", PathAsGiven("C:\\cds\\orvik", "prog/x.mar"));
   EXPECT_EQ("cd/prog/x.mar", PathAsGiven("cd/", "prog/x.mar"));
 }
