@@ -2,9 +2,10 @@
 # Builds everything and runs every test: the native unit tests (plain and
 # under AddressSanitizer + UndefinedBehaviorSanitizer), setup.exe for
 # x86_64 and i686, the CD image (built twice, to show it is reproducible,
-# and signed with a throwaway certificate), the fuzz targets for a bounded
-# time, and the end-to-end tests of the real setup.exe under Wine on a
-# headless X server.
+# and signed with a throwaway certificate), the author's guide
+# docs/cd-authoring.md followed command by command (its image signed by a
+# key on a SoftHSM token), the fuzz targets for a bounded time, and the
+# end-to-end tests of the real setup.exe under Wine on a headless X server.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -55,6 +56,9 @@ for program in setup.exe orvik-install.exe; do
   osslsigncode verify -CAfile "$sign/cert.pem" -in "$sign/$program" >/dev/null
   echo "$program: signature verified"
 done
+
+echo "== the author's guide, from an empty folder to an image signed by a SoftHSM token"
+bash tests/doc/walkthrough.sh
 
 echo "== native build under ASan + UBSan"
 build native-asan

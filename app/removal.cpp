@@ -110,7 +110,7 @@ class Removal {
     }
     const auto receipt = ParseReceipt(*text);
     if (!receipt) return Damaged(receipt_path);
-    return Remove(*receipt, receipt_path);
+    return Remove(*receipt);
   }
 
  private:
@@ -154,7 +154,7 @@ class Removal {
     return in_use;
   }
 
-  int Remove(const Receipt& receipt, const std::string& receipt_path) {
+  int Remove(const Receipt& receipt) {
     const Sorted sorted = SortFiles(files_, receipt, dest_);
     if (AnyInUse(sorted.remove)) return kExitInUse;
     int status = kExitSuccess;

@@ -85,6 +85,59 @@ inline constexpr MessageText kMessageTexts[] = {
 // Lines 0 to 13; 3, 8 and 12 are never read.
 inline constexpr unsigned kMessageLinesRead = 14;
 
+// ---- The dialog's message area --------------------------------------------
+// The introduction (lines 0-2) is shown there, one line per line, without
+// word wrap: what runs past the right edge is cut off.
+//
+// Advance widths in pixels of the dialog's font, MS Sans Serif 8 pt at
+// 96 DPI, for the bytes 0x20-0xFF of Windows-1252: the 8-point face of
+// sserife.fon from Debian's fonts-wine, the bitmap font that Wine draws the
+// dialog with (its widths match the font of that name in Windows). Bytes
+// below 0x20 have no glyph; TAB is expanded by the control.
+inline constexpr unsigned char kDialogFontFirstByte = 0x20;
+inline constexpr unsigned char kDialogFontAdvance[256 - kDialogFontFirstByte] = {
+    /* 20 */  3,  3,  5,  7,  6,  8,  6,  2,  3,  3,  4,  6,  3,  3,  3,  5,
+    /* 30 */  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  3,  3,  6,  6,  6,  6,
+    /* 40 */ 11,  7,  7,  7,  8,  7,  6,  8,  8,  3,  5,  7,  6,  9,  8,  8,
+    /* 50 */  7,  8,  8,  7,  7,  8,  7, 11,  7,  7,  7,  3,  5,  3,  6,  6,
+    /* 60 */  3,  6,  6,  6,  6,  6,  3,  6,  6,  2,  2,  6,  2,  8,  6,  6,
+    /* 70 */  6,  6,  3,  5,  3,  6,  6,  8,  5,  5,  5,  4,  2,  4,  7,  3,
+    /* 80 */  6,  3,  3,  3,  5,  6,  5,  5,  3, 11,  7,  6, 10,  3,  7,  3,
+    /* 90 */  3,  3,  3,  4,  4,  6,  5,  6,  3,  9,  5,  6, 10,  3,  5,  7,
+    /* A0 */  3,  3,  6,  6,  6,  6,  2,  6,  3,  9,  4,  6,  6,  3,  8,  6,
+    /* B0 */  4,  6,  3,  3,  3,  6,  6,  3,  3,  3,  4,  6,  8,  8,  8,  6,
+    /* C0 */  7,  7,  7,  7,  7,  7, 10,  7,  7,  7,  7,  7,  3,  3,  3,  3,
+    /* D0 */  8,  8,  8,  8,  8,  8,  8,  6,  8,  8,  8,  8,  8,  7,  7,  6,
+    /* E0 */  6,  6,  6,  6,  6,  6, 10,  6,  6,  6,  6,  6,  2,  4,  4,  4,
+    /* F0 */  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  5,  6,  5,
+};
+// The font's average character width, from its header: a TAB moves to the
+// next multiple of eight of them.
+inline constexpr unsigned kDialogFontAverageWidth = 5;
+inline constexpr unsigned kDialogTabStopPixels = 8 * kDialogFontAverageWidth;
+
+constexpr unsigned DialogFontAdvance(unsigned char byte) {
+  return byte < kDialogFontFirstByte ? 0 : kDialogFontAdvance[byte - kDialogFontFirstByte];
+}
+
+// The horizontal dialog base unit: the mean width of A-Z and a-z, rounded,
+// as Windows derives it from the dialog's font.
+constexpr unsigned DialogBaseUnitX() {
+  unsigned sum = 0;
+  for (unsigned char c = 'A'; c <= 'Z'; ++c) sum += DialogFontAdvance(c);
+  for (unsigned char c = 'a'; c <= 'z'; ++c) sum += DialogFontAdvance(c);
+  return (sum / 26 + 1) / 2;
+}
+
+// IDC_MESSAGE in ui/setup.rc is 244 dialog units wide; its modal frame and
+// sunken edge take 4 pixels on each side.
+inline constexpr unsigned kMessageAreaWidthUnits = 244;
+inline constexpr unsigned kMessageAreaFramePixels = 2 * 4;
+constexpr unsigned MessageAreaTextPixels() {
+  return kMessageAreaWidthUnits * DialogBaseUnitX() / 4 - kMessageAreaFramePixels;
+}
+static_assert(DialogBaseUnitX() == 6 && MessageAreaTextPixels() == 358);
+
 // The marker that the reader removes, one per read.
 inline constexpr char kMarker[] = "\\n";
 

@@ -18,8 +18,9 @@
 # Reproducible: every file and volume date is SOURCE_DATE_EPOCH (by default
 # the date of the last commit of this source tree), so the same inputs give
 # the same image. With ORVIK_SIGN_CERT and ORVIK_SIGN_KEY set, setup.exe and
-# orvik-install.exe are signed (Authenticode) in the image; see
-# docs/cd-authoring.md.
+# orvik-install.exe are signed (Authenticode) in the image, by a key file or
+# by a key on a token or HSM (ORVIK_SIGN_KEY=pkcs11:..., with
+# ORVIK_SIGN_PKCS11_MODULE); see docs/cd-authoring.md.
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 me=make-cd-image
@@ -124,20 +125,42 @@ printf '[autorun]\r\nopen=setup.exe\r\nicon=setup.exe\r\nlabel=%s\r\n' "$title" 
   >"$root/autorun.inf"
 [ -z "$standin" ] || cp "$standin" "$root/prog/orvik8.exe"
 
+# The key is a file, or a key on a token or HSM named by its PKCS#11 URI
+# ("pkcs11:token=...;object=..."), reached through the token's module.
+key_args() {
+  if [[ "$ORVIK_SIGN_KEY" == pkcs11:* ]]; then
+    [ -z "${ORVIK_SIGN_PKCS11_ENGINE:-}" ] || printf '%s\n' -pkcs11engine "$ORVIK_SIGN_PKCS11_ENGINE"
+    printf '%s\n' -pkcs11module "$ORVIK_SIGN_PKCS11_MODULE" -key "$ORVIK_SIGN_KEY"
+  else
+    printf '%s\n' -key "$ORVIK_SIGN_KEY"
+  fi
+}
 sign() {  # program description
-  local args=(sign -certs "$ORVIK_SIGN_CERT" -key "$ORVIK_SIGN_KEY" -h sha256
-              -n "$2" -in "$1" -out "$1.signed")
-  # The password goes through standard input, never onto a command line.
+  local args
+  mapfile -t args < <(key_args)
+  args=(sign -certs "$ORVIK_SIGN_CERT" "${args[@]}" -h sha256 -n "$2" -in "$1" -out "$1.signed")
+  # The password or PIN goes through standard input, never onto a command line.
   [ -z "${ORVIK_SIGN_PASS:-}" ] || args+=(-readpass -)
   [ -z "${ORVIK_SIGN_TIMESTAMP_URL:-}" ] || args+=(-ts "$ORVIK_SIGN_TIMESTAMP_URL")
   printf '%s' "${ORVIK_SIGN_PASS:-}" | osslsigncode "${args[@]}" >/dev/null ||
     fail "signing $(basename "$1") failed"
   mv "$1.signed" "$1"
 }
-if [ -n "${ORVIK_SIGN_CERT:-}" ] || [ -n "${ORVIK_SIGN_KEY:-}" ]; then
-  [ -f "${ORVIK_SIGN_CERT:-}" ] && [ -f "${ORVIK_SIGN_KEY:-}" ] ||
-    fail "signing needs both ORVIK_SIGN_CERT and ORVIK_SIGN_KEY to name files"
+check_signing_setup() {
+  [ -f "${ORVIK_SIGN_CERT:-}" ] && [ -n "${ORVIK_SIGN_KEY:-}" ] ||
+    fail "signing needs ORVIK_SIGN_CERT (a file) and ORVIK_SIGN_KEY (a file or a pkcs11: URI)"
   command -v osslsigncode >/dev/null || fail "signing needs osslsigncode"
+  if [[ "$ORVIK_SIGN_KEY" == pkcs11:* ]]; then
+    [ -f "${ORVIK_SIGN_PKCS11_MODULE:-}" ] ||
+      fail "a pkcs11: key needs ORVIK_SIGN_PKCS11_MODULE, the token's PKCS#11 module file"
+    [[ "$ORVIK_SIGN_KEY" != *pin-value=* ]] ||
+      fail "the PIN does not belong in ORVIK_SIGN_KEY, where every process sees it: set ORVIK_SIGN_PASS"
+  else
+    [ -f "$ORVIK_SIGN_KEY" ] || fail "ORVIK_SIGN_KEY $ORVIK_SIGN_KEY is no file"
+  fi
+}
+if [ -n "${ORVIK_SIGN_CERT:-}" ] || [ -n "${ORVIK_SIGN_KEY:-}" ]; then
+  check_signing_setup
   sign "$root/setup.exe" "$title Setup"
   sign "$root/orvik-install.exe" "$title unattended installation"
   echo "$me: setup.exe and orvik-install.exe signed with $ORVIK_SIGN_CERT"

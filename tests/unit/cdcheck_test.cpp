@@ -2,6 +2,7 @@
 // must pass, and one fault per test that must produce its diagnostic.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <numeric>
@@ -17,6 +18,7 @@
 #include "tools/cdcheck/json_writer.h"
 #include "tools/cdcheck/posix_cd.h"
 #include "tools/cdcheck/report.h"
+#include "tools/cdcheck/text_converter.h"
 #if ORVIK_CDCHECK_ISO_IMAGES
 #include "tools/cdcheck/iso_image_file_system.h"
 #endif
@@ -293,12 +295,69 @@ TEST_F(CdCheck, BytesThatAreNoWindows1252TextAreFoundInShownLinesOnly) {
   EXPECT_EQ(3u, Problems(result)) << Describe(result);
 }
 
-TEST_F(CdCheck, TextSavedAsUtf8IsWarned) {
+// One fault each on the well-formed CD: the file written, the rule it must
+// raise and where; nothing else may be found. Rule::kCount: no finding.
+struct CdMutation {
+  const char* name;
+  const char* file;
+  std::string content;
+  Rule rule;
+  std::size_t line;
+  std::size_t column;
+};
+
+std::string MessageFileWith(std::size_t line, const std::string& text) {
   auto lines = MessageLines();
-  lines[1] = "W\xC3\xA4hlen Sie die Sprache.";
-  WriteMessageFile('d', lines);
-  EXPECT_TRUE(Finds(Check(), Severity::kWarning, "install/dinstall.dat", 2, "iconv"));
+  lines[line] = text;
+  return Lines(lines);
 }
+
+const CdMutation kCdMutations[] = {
+    {"TextSavedAsUtf8", "install/dinstall.dat",
+     MessageFileWith(1, "W\xC3\xA4hlen Sie die Sprache."), Rule::kMessageFileUtf8, 2, 0},
+    {"LineEndGivenCrLfTwice", "install/einstall.dat", MessageFileWith(13, "Done.\r"),
+     Rule::kMessageFileStrayCr, 14, 6},
+    {"CrInsideALine", "install/einstall.dat", MessageFileWith(1, "Choose\rthe language"),
+     Rule::kMessageFileStrayCr, 2, 7},
+    {"CrInALineNeverShown", "install/einstall.dat", MessageFileWith(3, "-\r"), Rule::kCount,
+     0, 0},
+    // W is 11 pixels wide, i 2: 32 W and 3 i fill the 358 pixels exactly.
+    {"IntroductionLineFillsTheMessageArea", "install/finstall.dat",
+     MessageFileWith(2, std::string(32, 'W') + "iii"), Rule::kCount, 0, 0},
+    {"IntroductionLineWiderThanTheMessageArea", "install/finstall.dat",
+     MessageFileWith(2, std::string(32, 'W') + "iiii"), Rule::kMessageFileWiderThanMessageArea,
+     3, 36},
+    // A TAB moves to the next multiple of 40 pixels: i and 8 TABs take 320.
+    {"TabsMoveToTheirStops", "install/finstall.dat",
+     MessageFileWith(0, "i" + std::string(8, '\t') + "WWWii"), Rule::kCount, 0, 0},
+    {"AmpersandMarksAnUnderline", "install/iinstall.dat",
+     MessageFileWith(0, "Orvik && Co & more"), Rule::kMessageFileAmpersandPrefix, 1, 13},
+};
+
+class CdMutationTest : public CdCheck, public ::testing::WithParamInterface<CdMutation> {};
+
+TEST_P(CdMutationTest, RaisesItsRuleAtItsPlaceAndNothingElse) {
+  const CdMutation& mutation = GetParam();
+  cd_.WriteFile(mutation.file, mutation.content);
+  const CheckResult result = Check();
+  if (mutation.rule == Rule::kCount) {
+    EXPECT_EQ(0u, Problems(result)) << Describe(result);
+    return;
+  }
+  const auto& all = result.diagnostics.all();
+  const auto found = std::find_if(all.begin(), all.end(), [&](const Diagnostic& d) {
+    return d.rule == mutation.rule && d.where.file == mutation.file &&
+           d.where.line == mutation.line && d.where.column == mutation.column;
+  });
+  EXPECT_NE(all.end(), found) << "no " << InfoOf(mutation.rule).id << " at "
+                              << mutation.file << ":" << mutation.line << ":"
+                              << mutation.column << " among:\n"
+                              << Describe(result);
+  EXPECT_EQ(1u, Problems(result)) << Describe(result);
+}
+
+INSTANTIATE_TEST_SUITE_P(MessageFiles, CdMutationTest, ::testing::ValuesIn(kCdMutations),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Copy lists: which one each language uses, and their form.
 
@@ -516,14 +575,14 @@ TEST(SettingsFile, PatcherTellsWhereTheLetterWentAcrossChunks) {
 
 TEST(CdCheckReport, DiagnosticsReadLikeCompilerOutputUnderThePathGiven) {
   const Diagnostic long_line{{"install/dinstall.dat", 12, 200}, Rule::kMessageFileLongLine,
-                             "too long"};
+                             "too long", {}};
   EXPECT_EQ("install/dinstall.dat:12:200: error: too long [message-file/long-line]",
             FormatDiagnostic(long_line));
   EXPECT_EQ("../cds/orvik/install/dinstall.dat:12:200: error: too long "
             "[message-file/long-line]",
             FormatDiagnostic(long_line, "../cds/orvik"));
   EXPECT_EQ("E:\\install\\: note: version 8 [message-file/product-version]",
-            FormatDiagnostic({{"install/"}, Rule::kMessageFileVersion, "version 8"}, "E:"));
+            FormatDiagnostic({{"install/"}, Rule::kMessageFileVersion, "version 8", {}}, "E:"));
   EXPECT_EQ("C:\\cds\\orvik\\prog\\x.mar", PathAsGiven("C:\\cds\\orvik", "prog/x.mar"));
   EXPECT_EQ("cd/prog/x.mar", PathAsGiven("cd/", "prog/x.mar"));
 }
@@ -774,6 +833,62 @@ TEST(Cp1252, ConvertsFoldsAndRecognisesUtf8) {
   EXPECT_FALSE(LooksLikeUtf8("plain"));
   EXPECT_TRUE(IsUndefinedInCp1252(0x9D));
   EXPECT_FALSE(IsUndefinedInCp1252(0x9C));
+}
+
+
+// The converter: what the author's editor saves, made into a message file.
+
+struct ConverterCase {
+  std::string source;
+  std::string text;  // "" when it must fail
+  std::size_t error_line = 0;
+  std::size_t error_column = 0;
+};
+
+TEST(TextConverter, WritesWindows1252WithOneCrLfOrNamesTheCharacterThatFails) {
+  const ConverterCase cases[] = {
+      {"W\xC3\xA4hlen \xE2\x82\xAC\nzwei", "W\xE4hlen \x80\r\nzwei\r\n"},
+      {"\xEF\xBB\xBFplain\r\n", "plain\r\n"},  // the mark alone makes it UTF-8
+      {"W\xE4hlen\r\n\r\n", "W\xE4hlen\r\n\r\n"},  // Windows-1252, already CR LF
+      {"Done.\r\r\n", "", 1, 6},                     // CR CR LF stays a fault
+      {"ok\nzw\xC3\xA4\xC4\x87\n", "", 2, 4},         // U+0107 has no byte
+      {"\xEF\xBB\xBF" "bad \xE4\n", "", 1, 5},        // a BOM, then no UTF-8
+      {"\n\xE4\x81", "", 2, 2},                          // undefined in Windows-1252
+  };
+  for (const auto& c : cases) {
+    const Conversion converted = ConvertToMessageFile(c.source);
+    if (!c.text.empty()) {
+      EXPECT_TRUE(converted.ok()) << c.source;
+      EXPECT_EQ(c.text, converted.text) << c.source;
+      EXPECT_EQ(c.text, ConvertToMessageFile(converted.text).text) << "converted twice";
+    } else {
+      ASSERT_FALSE(converted.ok()) << c.source;
+      EXPECT_EQ("", converted.text);
+      EXPECT_EQ(c.error_line, converted.errors[0].line) << c.source;
+      EXPECT_EQ(c.error_column, converted.errors[0].column) << c.source;
+    }
+  }
+}
+
+TEST(TextConverter, FailureLeavesTheTargetAsItWasAndNoFileBeside) {
+  TempFolder folder;
+  folder.WriteFile("ok.txt", "Gr\xC3\xBC\xC3\x9F Gott\n");
+  folder.WriteFile("bad.txt", "\xC5\x81\xC3\xB3" "d\xC5\xBA\n");
+  folder.WriteFile("target.dat", "old\r\n");
+  const std::string target = folder.path() + "/target.dat";
+  ToolOutput output;
+  const auto convert = [&](const std::string& source) {
+    return RunCdCheckTool({"--convert", folder.path() + "/" + source, target}, OpenCdOnPosix,
+                          output, PosixHostFiles());
+  };
+  EXPECT_EQ(kExitErrors, convert("bad.txt"));
+  EXPECT_NE(std::string::npos, output.err.find("bad.txt:1:1: error: U+0141")) << output.err;
+  EXPECT_EQ("old\r\n", folder.ReadFile("target.dat"));
+  EXPECT_EQ(kExitClean, convert("ok.txt")) << output.err;
+  EXPECT_EQ("Gr\xFC\xDF Gott\r\n", folder.ReadFile("target.dat"));
+  EXPECT_EQ(kExitUsage, convert("missing.txt"));
+  EXPECT_EQ(3u, std::distance(std::filesystem::directory_iterator(folder.path()),
+                              std::filesystem::directory_iterator()));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "tools/cdcheck/cd_check.h"
 #include "tools/cdcheck/report.h"
+#include "tools/cdcheck/text_converter.h"
 
 namespace orvik::cdcheck {
 
@@ -10,16 +11,24 @@ const char kOutOfMemoryMessage[] = "orvik-cdcheck: out of memory: no report\n";
 
 const char kCdCheckUsage[] =
     "usage: orvik-cdcheck [OPTIONS] CD\n"
+    "       orvik-cdcheck --convert SOURCE.txt TARGET.dat\n"
     "Checks the install folder of an Orvik CD as Setup will read it. CD is the\n"
     "CD's root folder, a CD drive, or an ISO 9660 image (Linux build).\n"
     "  --quiet          print only problems\n"
     "  --format FORMAT  text (the default), json, or sarif (SARIF 2.1.0)\n"
     "  --json           the same as --format json\n"
     "  --werror         treat warnings as errors in the exit status\n"
+    "  --source-root FOLDER  give locations under FOLDER, the folder the\n"
+    "                   image was made from, instead of under CD\n"
+    "  --convert SOURCE TARGET  write the text SOURCE (UTF-8, with or without\n"
+    "                   BOM, or Windows-1252; LF or CR LF) as the message file\n"
+    "                   TARGET (Windows-1252, CR LF); nothing is written when a\n"
+    "                   character has no place in Windows-1252\n"
     "  --version        print the version\n"
     "  --help, -h, /?   print this help\n"
-    "Exit status: 0 no error, 1 errors found (or warnings with --werror),\n"
-    "2 usage error or no CD at the path given.\n";
+    "Exit status: 0 no error, 1 errors found (or warnings with --werror, or a\n"
+    "text that cannot be converted), 2 usage error, no CD at the path given,\n"
+    "or a file that cannot be read or written.\n";
 
 namespace {
 
@@ -87,6 +96,19 @@ ParsedCdCheckArguments ParseCdCheckArguments(const std::vector<std::string>& arg
       if (!TakeFormat(args, next, parsed)) return parsed;
     } else if (arg == "--werror") {
       options.werror = true;
+    } else if (arg == "--source-root" || arg == "--convert") {
+      const std::size_t values = arg == "--convert" ? 2 : 1;
+      if (next + values >= args.size()) {
+        parsed.error = arg + (values == 2 ? " needs SOURCE and TARGET" : " needs a folder");
+        return parsed;
+      }
+      if (values == 1) {
+        options.source_root = args[++next];
+      } else {
+        options.convert = true;
+        options.convert_source = args[++next];
+        options.convert_target = args[++next];
+      }
     } else if (arg == "--version") {
       options.version = true;
     } else {
@@ -95,6 +117,14 @@ ParsedCdCheckArguments ParseCdCheckArguments(const std::vector<std::string>& arg
     }
   }
   if (options.help || options.version) {
+    parsed.ok = true;
+    return parsed;
+  }
+  if (options.convert) {
+    if (!cds.empty()) {
+      parsed.error = "--convert takes no CD";
+      return parsed;
+    }
     parsed.ok = true;
     return parsed;
   }
@@ -120,6 +150,37 @@ std::string Report(const CheckResult& result, const CdCheckOptions& options,
   return FormatText(result, report);
 }
 
+int Convert(const CdCheckOptions& options, const HostFiles& files, ToolOutput& output) {
+  const std::string& source = options.convert_source;
+  const std::string& target = options.convert_target;
+  if (!files.read || !files.replace) {
+    output.err += "orvik-cdcheck: this program cannot convert files\n";
+    return kExitUsage;
+  }
+  std::string error;
+  const std::optional<std::string> text = files.read(source, error);
+  if (!text) {
+    output.err += "orvik-cdcheck: " + error + "\n";
+    return kExitUsage;
+  }
+  const Conversion converted = ConvertToMessageFile(*text);
+  const std::string read_as = std::string(" read as ") + EncodingName(converted.encoding);
+  if (!converted.ok()) {
+    for (const auto& failure : converted.errors)
+      output.err += source + ":" + std::to_string(failure.line) + ":" +
+                    std::to_string(failure.column) + ": error: " + failure.message + "\n";
+    output.err += "orvik-cdcheck: " + source + read_as + ": nothing written to " + target + "\n";
+    return kExitErrors;
+  }
+  if (!files.replace(target, converted.text, error)) {
+    output.err += "orvik-cdcheck: " + error + ": nothing written to " + target + "\n";
+    return kExitUsage;
+  }
+  output.out += "orvik-cdcheck: " + source + read_as + ", written to " + target +
+                " as Windows-1252 with CR LF line ends\n";
+  return kExitClean;
+}
+
 int ExitStatus(const CheckResult& result, bool werror) {
   const Diagnostics& found = result.diagnostics;
   const bool failed = found.Count(Severity::kError) > 0 ||
@@ -130,7 +191,7 @@ int ExitStatus(const CheckResult& result, bool werror) {
 }  // namespace
 
 int RunCdCheckTool(const std::vector<std::string>& args, const CdOpener& open_cd,
-                   ToolOutput& output) {
+                   ToolOutput& output, const HostFiles& host_files) {
   const ParsedCdCheckArguments parsed = ParseCdCheckArguments(args);
   if (!parsed.ok) {
     output.err += "orvik-cdcheck: " + parsed.error + "\n" + kCdCheckUsage;
@@ -145,13 +206,16 @@ int RunCdCheckTool(const std::vector<std::string>& args, const CdOpener& open_cd
     output.out += std::string("orvik-cdcheck ") + kCdCheckVersion + "\n";
     return kExitClean;
   }
+  if (options.convert) return Convert(options, host_files, output);
   const OpenedCd cd = open_cd(options.cd_path);
   if (!cd.files) {
     output.err += "orvik-cdcheck: " + cd.error + "\n";
     return kExitUsage;
   }
   const CheckResult result = CheckCd(*cd.files, kCdDrive, cd.image);
-  output.out += Report(result, options, cd.display_path);
+  const std::string& shown_path = options.source_root.empty() ? cd.display_path
+                                                              : options.source_root;
+  output.out += Report(result, options, shown_path);
   return ExitStatus(result, options.werror);
 }
 

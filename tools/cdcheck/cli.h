@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ enum class OutputFormat { kText, kJson, kSarif };
 
 struct CdCheckOptions {
   std::string cd_path;
+  // Locations are given under this folder instead of the CD's path: the
+  // author's folder that an image was made from.
+  std::string source_root;
+  // --convert SOURCE TARGET
+  bool convert = false;
+  std::string convert_source;
+  std::string convert_target;
   bool quiet = false;
   OutputFormat format = OutputFormat::kText;
   bool werror = false;
@@ -53,6 +61,18 @@ struct OpenedCd {
 };
 using CdOpener = std::function<OpenedCd(const std::string& cd_path)>;
 
+// The files --convert reads and writes, by the host's own paths.
+struct HostFiles {
+  // The whole file; nothing, with `error` saying why, when it cannot be read.
+  std::function<std::optional<std::string>(const std::string& path, std::string& error)>
+      read;
+  // Afterwards `path` holds `bytes`, or is as it was: the bytes go to a new
+  // file beside it that is then renamed over it. False, with `error` saying
+  // why, when that fails.
+  std::function<bool(const std::string& path, const std::string& bytes, std::string& error)>
+      replace;
+};
+
 struct ToolOutput {
   std::string out;  // UTF-8 (text) or ASCII (JSON, SARIF)
   std::string err;  // UTF-8
@@ -60,6 +80,6 @@ struct ToolOutput {
 
 // The whole program; returns its exit status.
 int RunCdCheckTool(const std::vector<std::string>& args, const CdOpener& open_cd,
-                   ToolOutput& output);
+                   ToolOutput& output, const HostFiles& host_files = {});
 
 }  // namespace orvik::cdcheck

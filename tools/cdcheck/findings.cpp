@@ -7,7 +7,7 @@
 namespace orvik::cdcheck {
 
 void Diagnostics::Add(Rule rule, Location where, std::string message) {
-  all_.push_back({std::move(where), rule, std::move(message)});
+  all_.push_back({std::move(where), rule, std::move(message), {}});
 }
 
 void Diagnostics::SortByPlace() {

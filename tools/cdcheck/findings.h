@@ -28,6 +28,12 @@ struct Diagnostic {
   Location where;
   Rule rule = Rule::kMessageFileVersion;
   std::string message;
+  // For reports that must point into a file that exists (code scanning):
+  // where a finding about a folder or a missing file is shown instead, the
+  // copy-list line that names the file or the file that stands for the
+  // CD. Empty when `where` is such a file already, or when the CD holds no
+  // file that could stand in.
+  Location on_file;
 
   Severity severity() const { return InfoOf(rule).severity; }
   const char* rule_id() const { return InfoOf(rule).id; }
@@ -39,6 +45,7 @@ class Diagnostics {
   void Add(Rule rule, Location where, std::string message);
 
   const std::vector<Diagnostic>& all() const { return all_; }
+  std::vector<Diagnostic>& all_mutable() { return all_; }
   // Groups the findings by file, in the order the files first came up, and
   // orders each file's by line and column.
   void SortByPlace();

@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     orvik::cdcheck::ToolOutput output;
     const int status =
-        orvik::cdcheck::RunCdCheckTool(args, orvik::cdcheck::OpenCdOnPosix, output);
+        orvik::cdcheck::RunCdCheckTool(args, orvik::cdcheck::OpenCdOnPosix, output,
+                                       orvik::cdcheck::PosixHostFiles());
     Write(stdout, output.out);
     Write(stderr, output.err);
     return status;

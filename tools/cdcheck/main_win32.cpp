@@ -5,12 +5,14 @@
 
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/win32/code_page.h"
 #include "platform/win32/process_hygiene.h"
 #include "platform/win32/win32_file_system.h"
+#include "tools/cdcheck/cd_access.h"
 #include "tools/cdcheck/cd_check.h"
 #include "tools/cdcheck/cd_root_file_system.h"
 #include "tools/cdcheck/cli.h"
@@ -36,6 +38,45 @@ orvik::cdcheck::OpenedCd OpenCd(const std::string& cd_path) {
     cd.files = std::make_unique<orvik::cdcheck::CdRootFileSystem>(
         std::make_unique<orvik::Win32FileSystem>(), orvik::cdcheck::kCdDrive, cd_path);
   return cd;
+}
+
+// The converter's files, by the engine's file interface: the new file is
+// created beside the target, flushed, and moved over it in one step.
+std::optional<std::string> ReadWhole(const std::string& path, std::string& error) {
+  orvik::Win32FileSystem files;
+  const auto file = files.OpenForReading(path);
+  if (!file) {
+    error = "cannot open " + AnsiToUtf8(path);
+    return std::nullopt;
+  }
+  const orvik::cdcheck::FileContent content = orvik::cdcheck::ReadContent(*file, true);
+  if (content.read_error) {
+    error = "cannot read " + AnsiToUtf8(path);
+    return std::nullopt;
+  }
+  return content.bytes;
+}
+
+bool ReplaceWhole(const std::string& path, const std::string& bytes, std::string& error) {
+  orvik::Win32FileSystem files;
+  const std::string temporary = path + ".partial";
+  auto file = files.CreateExclusive(temporary);
+  if (!file) {
+    error = "cannot create " + AnsiToUtf8(temporary) + " (left over? remove it)";
+    return false;
+  }
+  const bool written = file->Write(bytes.data(), bytes.size()) == bytes.size();
+  if (!file->Close() || !written) {
+    files.RemoveFile(temporary);
+    error = "cannot write " + AnsiToUtf8(temporary);
+    return false;
+  }
+  if (!files.MoveReplacing(temporary, path)) {
+    files.RemoveFile(temporary);
+    error = "cannot replace " + AnsiToUtf8(path);
+    return false;
+  }
+  return true;
 }
 
 // The output is UTF-8: a console gets it as UTF-16, whatever its code
@@ -69,7 +110,8 @@ int main(int argc, char** argv) {
   try {
     const std::vector<std::string> args(argv + 1, argv + argc);
     orvik::cdcheck::ToolOutput output;
-    const int status = orvik::cdcheck::RunCdCheckTool(args, OpenCd, output);
+    const int status =
+        orvik::cdcheck::RunCdCheckTool(args, OpenCd, output, {ReadWhole, ReplaceWhole});
     Write(STD_OUTPUT_HANDLE, output.out);
     Write(STD_ERROR_HANDLE, output.err);
     return status;

@@ -193,11 +193,94 @@ void CheckLineBytes(const std::string& display, std::size_t stored_line,
                 " in the text; only CR, LF and TAB belong there" + control.More());
 }
 
+// A CR belongs only right before the LF that ends the line; any other
+// shows in the dialog, CR CR LF (a file given CR LF twice) as a blank line.
+void CheckCarriageReturns(const std::string& display, std::size_t stored_line,
+                          const std::string& line, Diagnostics& out) {
+  const bool ends_in_cr_lf = line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0;
+  const std::size_t end_cr = ends_in_cr_lf ? line.size() - 2 : std::string::npos;
+  ByteFinding stray;
+  for (std::size_t i = 0; i < line.size(); ++i)
+    if (line[i] == '\r' && i != end_cr) stray.Add(i + 1, '\r');
+  if (stray.column == 0) return;
+  const bool doubled = ends_in_cr_lf && stray.column == line.size() - 2;
+  out.Add(Rule::kMessageFileStrayCr, {display, stored_line + 1, stray.column},
+          doubled ? std::string("the line ends in CR CR LF: the dialog shows an empty line "
+                                "or a stray character after it (a file given CR LF twice); "
+                                "convert the source once with orvik-cdcheck --convert")
+                  : "a CR that ends no line: the dialog breaks the line there or shows a "
+                    "stray character; line ends are CR LF" + stray.More());
+}
+
 void CheckBytes(const std::string& display, const MessageLines& lines,
                 Diagnostics& out) {
   for (std::size_t s = 0; s < lines.stored.size(); ++s)
-    if (IsShownLine(lines.first_read_of_stored[s]))
+    if (IsShownLine(lines.first_read_of_stored[s])) {
       CheckLineBytes(display, s, lines.stored[s], out);
+      CheckCarriageReturns(display, s, lines.stored[s], out);
+    }
+}
+
+// How the message area draws a line: '&' marks the next character as
+// underlined and is not drawn itself ("&&" draws one), a TAB moves to the
+// next tab stop.
+struct DrawnLine {
+  unsigned pixels = 0;
+  std::size_t first_cut_column = 0;  // from 1; 0 when it fits
+  std::size_t first_hidden_ampersand = 0;  // from 1; 0 when none
+};
+
+DrawnLine DrawInMessageArea(const std::string& line) {
+  DrawnLine drawn;
+  const unsigned limit = cd_format::MessageAreaTextPixels();
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    auto byte = static_cast<unsigned char>(line[i]);
+    if (byte == '&') {
+      if (i + 1 < line.size() && line[i + 1] == '&') {
+        ++i;
+      } else {
+        if (drawn.first_hidden_ampersand == 0) drawn.first_hidden_ampersand = i + 1;
+        continue;
+      }
+    }
+    if (byte == '\t')
+      drawn.pixels = (drawn.pixels / cd_format::kDialogTabStopPixels + 1) *
+                     cd_format::kDialogTabStopPixels;
+    else
+      drawn.pixels += cd_format::DialogFontAdvance(byte);
+    if (drawn.pixels > limit && drawn.first_cut_column == 0) drawn.first_cut_column = i + 1;
+  }
+  return drawn;
+}
+
+std::string WithoutLineEnd(std::string line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  return line;
+}
+
+// The introduction as the dialog draws it: each line of the text Setup
+// read is a line of the message area.
+void CheckIntroductionDrawing(const std::string& display, const MessageLines& lines,
+                              Diagnostics& out) {
+  const auto& intro = cd_format::kIntroductionText;
+  for (std::size_t r = intro.first; r < intro.first + intro.count; ++r) {
+    const std::string line = WithoutLineEnd(lines.read[r]);
+    const DrawnLine drawn = DrawInMessageArea(line);
+    const std::size_t editor_line = EditorLine(lines, r);
+    if (drawn.first_cut_column != 0)
+      out.Add(Rule::kMessageFileWiderThanMessageArea,
+              {display, editor_line, drawn.first_cut_column},
+              "message line " + std::to_string(r) + " is " + std::to_string(drawn.pixels) +
+                  " pixels wide in the dialog's font, wider than the " +
+                  std::to_string(cd_format::MessageAreaTextPixels()) +
+                  " pixels of its message area: the dialog cuts it off from column " +
+                  std::to_string(drawn.first_cut_column));
+    if (drawn.first_hidden_ampersand != 0)
+      out.Add(Rule::kMessageFileAmpersandPrefix,
+              {display, editor_line, drawn.first_hidden_ampersand},
+              "the dialog does not show this '&' but underlines the character after it; "
+              "write && for an ampersand");
+  }
 }
 
 void CheckEncoding(const std::string& display, const MessageLines& lines,
@@ -214,8 +297,8 @@ void CheckEncoding(const std::string& display, const MessageLines& lines,
   }
   if (!LooksLikeUtf8(all)) return;
   out.Add(Rule::kMessageFileUtf8, {display, first_high},
-          "the text looks like UTF-8, but Setup shows it as Windows-1252 "
-          "(\xE4 as \xC3\xA4): convert it with iconv -f UTF-8 -t CP1252");
+          "the text is UTF-8, but Setup shows it as Windows-1252 (\xE4 as \xC3\xA4): "
+          "convert the source with orvik-cdcheck --convert SOURCE.txt TARGET.dat");
 }
 
 bool IsBlankText(const std::string& text) {
@@ -273,6 +356,9 @@ void CheckTexts(const Cd& cd, char language, const std::string& display,
   for (const auto& text : kTexts)
     if (text.first + text.count <= lines.read.size())
       CheckText(cd, language, display, lines, text, out);
+  const auto& intro = cd_format::kIntroductionText;
+  if (intro.first + intro.count <= lines.read.size())
+    CheckIntroductionDrawing(display, lines, out);
 }
 
 void ReportLanguagesWithoutFile(const std::map<char, bool>& own, bool legacy,

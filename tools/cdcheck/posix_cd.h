@@ -11,4 +11,8 @@ namespace orvik::cdcheck {
 
 OpenedCd OpenCdOnPosix(const std::string& cd_path);
 
+// The converter's files: a new file written beside the target, synced,
+// and renamed over it.
+HostFiles PosixHostFiles();
+
 }  // namespace orvik::cdcheck

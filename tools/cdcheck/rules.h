@@ -52,6 +52,9 @@ enum class Rule {
   kSettingsFileNoLanguageLetter,
   kSettingsFileSecondLanguageLine,
   kImageMissingRootFile,
+  kMessageFileStrayCr,
+  kMessageFileWiderThanMessageArea,
+  kMessageFileAmpersandPrefix,
   kCount
 };
 
@@ -59,6 +62,8 @@ struct RuleInfo {
   const char* id;  // "copy-list/source-missing"
   Severity severity;
   const char* summary;
+  // What the author does about it, in a sentence.
+  const char* help;
 };
 
 const RuleInfo& InfoOf(Rule rule);

@@ -14,6 +14,12 @@ namespace {
 constexpr char kSarifSchema[] = "https://json.schemastore.org/sarif-2.1.0.json";
 constexpr char kSarifVersion[] = "2.1.0";
 constexpr char kToolName[] = "orvik-cdcheck";
+// Where this tree's files are published; the build sets it.
+constexpr char kDocsUri[] = ORVIK_DOCS_URI;
+constexpr char kToolDocs[] = "tools/cdcheck/README.md";
+constexpr char kRuleDocs[] = "docs/cd-authoring.md#what-orvik-cdcheck-reports";
+// Code scanning keys a run's results on its category, the id's prefix.
+constexpr char kAutomationId[] = "orvik-cdcheck/";
 // A finding about a whole file points to its first line: code-scanning
 // services want a line to show.
 constexpr std::size_t kWholeFileLine = 1;
@@ -61,11 +67,62 @@ void WriteText(JsonWriter& json, const char* key, const std::string& cp1252_text
   json.EndObject();
 }
 
+// "message-file/long-line" gives "MessageFileLongLine".
+std::string RuleName(const std::string& id) {
+  std::string name;
+  bool word_start = true;
+  for (char c : id) {
+    if (c == '/' || c == '-') {
+      word_start = true;
+    } else {
+      name += word_start ? AsciiUpper(c) : c;
+      word_start = false;
+    }
+  }
+  return name;
+}
+
+// "8.0" gives "8.0.0": semantic versions have three parts.
+std::string SemanticVersion(std::string version) {
+  for (auto dots = std::count(version.begin(), version.end(), '.'); dots < 2; ++dots)
+    version += ".0";
+  return version;
+}
+
+const char* SeverityMeaning(Severity severity) {
+  switch (severity) {
+    case Severity::kError:
+      return "An error: an installation fails, or Setup shows or does something other "
+             "than what the author wrote.";
+    case Severity::kWarning:
+      return "A warning: it works with this Setup but is fragile, or breaks earlier "
+             "releases of Setup.";
+    case Severity::kNote: return "A note: information about the CD.";
+  }
+  return "";
+}
+
 void WriteRule(JsonWriter& json, const RuleInfo& rule) {
+  const std::string summary = std::string(rule.summary) + ".";
+  const std::string help = rule.help != nullptr ? rule.help : "";
+  const std::string help_uri = std::string(kDocsUri) + kRuleDocs;
   json.BeginObject();
   json.Key("id");
   json.String(rule.id);
-  WriteText(json, "shortDescription", rule.summary);
+  json.Key("name");
+  json.String(RuleName(rule.id));
+  WriteText(json, "shortDescription", summary);
+  WriteText(json, "fullDescription", summary + " " + SeverityMeaning(rule.severity));
+  json.Key("help");
+  json.BeginObject();
+  json.Key("text");
+  json.String(help + " See docs/cd-authoring.md, What orvik-cdcheck reports.");
+  json.Key("markdown");
+  json.String("**" + summary + "** " + help + "\n\nSee [What orvik-cdcheck reports](" +
+              help_uri + ") in the CD author's guide.");
+  json.EndObject();
+  json.Key("helpUri");
+  json.String(help_uri);
   json.Key("defaultConfiguration");
   json.BeginObject();
   json.Key("level");
@@ -83,6 +140,10 @@ void WriteDriver(JsonWriter& json, const std::string& tool_version) {
   json.String(kToolName);
   json.Key("version");
   json.String(tool_version);
+  json.Key("semanticVersion");
+  json.String(SemanticVersion(tool_version));
+  json.Key("informationUri");
+  json.String(std::string(kDocsUri) + kToolDocs);
   json.Key("rules");
   json.BeginArray();
   for (std::size_t i = 0; i < kRuleCount; ++i) WriteRule(json, InfoOf(RuleAt(i)));
@@ -123,9 +184,14 @@ void WriteResult(JsonWriter& json, const Diagnostic& diagnostic,
   json.Key("level");
   json.String(SeverityName(diagnostic.severity()));
   WriteText(json, "message", diagnostic.message);
+  // Only a file that exists is a location code scanning can show; a CD
+  // without any file has none to give.
+  const Location& where =
+      diagnostic.on_file.file.empty() ? diagnostic.where : diagnostic.on_file;
+  const bool on_a_file = !where.file.empty() && where.file.back() != '/';
   json.Key("locations");
   json.BeginArray();
-  WriteLocation(json, diagnostic.where, cd_path);
+  if (on_a_file) WriteLocation(json, where, cd_path);
   json.EndArray();
   json.EndObject();
 }
@@ -144,6 +210,11 @@ std::string FormatSarif(const CheckResult& result, const ReportOptions& options,
   json.BeginArray();
   json.BeginObject();
   WriteDriver(json, tool_version);
+  json.Key("automationDetails");
+  json.BeginObject();
+  json.Key("id");
+  json.String(kAutomationId);
+  json.EndObject();
   json.Key("columnKind");
   json.String("utf16CodeUnits");
   json.Key("results");
