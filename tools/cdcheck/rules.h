@@ -51,10 +51,10 @@ enum class Rule {
   kSettingsFileLanguageLineAtEnd,
   kSettingsFileNoLanguageLetter,
   kSettingsFileSecondLanguageLine,
-  kImageMissingRootFile,
   kMessageFileStrayCr,
   kMessageFileWiderThanMessageArea,
   kMessageFileAmpersandPrefix,
+  kImageMissingRootFile,
   kCount
 };
 

@@ -136,6 +136,8 @@ def main():
             capture_output=True, check=False).returncode == 0
         if made:
             from_image = check_log(sarif(tool, "--source-root", str(cd), str(image)), cd, guide)
+            # Only a pressed image must hold the programs at its root.
+            from_image = {f for f in from_image if f[0] != "image/missing-root-file"}
             if from_image != found:
                 fail("the image's findings are not the folder's: %s" % (from_image ^ found))
 
