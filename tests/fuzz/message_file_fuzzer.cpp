@@ -17,8 +17,8 @@
 
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
-#include "fuzz_check.h"
-#include "reference_models.h"
+#include "tests/fuzz/fuzz_check.h"
+#include "tests/fuzz/reference_models.h"
 
 namespace orvik {
 namespace {

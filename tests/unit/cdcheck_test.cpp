@@ -20,7 +20,7 @@
 #if ORVIK_CDCHECK_ISO_IMAGES
 #include "tools/cdcheck/iso_image_file_system.h"
 #endif
-#include "unit/test_support.h"
+#include "tests/unit/test_support.h"
 
 namespace orvik::cdcheck {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/result_codes.h"
-#include "unit/test_support.h"
+#include "tests/unit/test_support.h"
 
 namespace orvik {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "unit/test_support.h"
+#include "tests/unit/test_support.h"
 
 namespace orvik {
 namespace {

@@ -10,9 +10,9 @@
 #include "engine/debug_log.h"
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
-#include "unit/fake_unattended_host.h"
-#include "unit/fakes.h"
-#include "unit/test_support.h"
+#include "tests/unit/fake_unattended_host.h"
+#include "tests/unit/fakes.h"
+#include "tests/unit/test_support.h"
 
 namespace orvik {
 namespace {
