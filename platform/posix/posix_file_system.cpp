@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <memory>
 
 #include "engine/ascii.h"
 #include "engine/cd_format.h"
@@ -80,19 +81,18 @@ bool EntryExists(const std::string& host_path) {
 
 // The first entry of the host folder whose name equals `name` ignoring the
 // case of ASCII letters.
+struct CloseListing {
+  void operator()(DIR* listing) const { ::closedir(listing); }
+};
+
 std::optional<std::string> FindIgnoringCase(const std::string& folder,
                                             const std::string& name) {
-  DIR* listing = ::opendir(folder.c_str());
+  const std::unique_ptr<DIR, CloseListing> listing(::opendir(folder.c_str()));
   if (listing == nullptr) return std::nullopt;
-  std::optional<std::string> found;
-  while (const dirent* entry = ::readdir(listing)) {
-    if (EqualIgnoringAsciiCase(entry->d_name, name)) {
-      found = entry->d_name;
-      break;
-    }
+  while (const dirent* entry = ::readdir(listing.get())) {
+    if (EqualIgnoringAsciiCase(entry->d_name, name)) return std::string(entry->d_name);
   }
-  ::closedir(listing);
-  return found;
+  return std::nullopt;
 }
 
 bool IsFolder(const std::string& host_path) {
