@@ -170,10 +170,6 @@ int OpenHostForReading(const std::string& host) {
   return ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
-int OpenHostForWriting(const std::string& host) {
-  return ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-}
-
 int CreateHostExclusive(const std::string& host) {
   return ::open(host.c_str(),
                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
@@ -282,15 +278,6 @@ std::optional<std::string> PosixFileSystem::EntryHostPath(
   std::string host_folder = SpelledHostPath(folder);
   if (!IsFolder(host_folder)) host_folder = *ToHostPath(folder);
   return host_folder + "/" + MatchEntry(host_folder, location->components.back());
-}
-
-// A folder fails with EISDIR.
-std::unique_ptr<File> PosixFileSystem::OpenForWriting(const std::string& path) {
-  const auto host = EntryHostPath(path);
-  if (!host) return nullptr;
-  const int fd = OpenHostForWriting(*host);
-  if (fd < 0) return nullptr;
-  return std::make_unique<PosixFile>(fd);
 }
 
 // A name taken in another case is taken, as on Windows.

@@ -65,9 +65,6 @@ class OneFileSystem : public FileSystem {
     ++opened_;
     return std::make_unique<PieceFile>(bytes_, most_, failing_read_, delivered_);
   }
-  std::unique_ptr<File> OpenForWriting(const std::string&) override {
-    return nullptr;
-  }
   CreateFolderResult CreateFolder(const std::string&) override {
     return CreateFolderResult::kOtherError;
   }
