@@ -77,8 +77,6 @@ class FileSystem {
 
   // Null when the file cannot be opened.
   virtual std::unique_ptr<File> OpenForReading(const std::string& path) = 0;
-  // Creates the file or empties an existing one; null when that fails.
-  virtual std::unique_ptr<File> OpenForWriting(const std::string& path) = 0;
   // Creates a new file that no other name or link stands for; null when
   // the name exists in any form (a link included) or cannot be created.
   // Read-only file systems keep the default, which cannot.

@@ -20,7 +20,5 @@ while [ $# -gt 0 ]; do
     *) echo "usage: $0 [--setup SETUP_EXE] [--ui-driver UI_DRIVER_EXE] [--out PNG]" >&2; exit 2 ;;
   esac
 done
-# The picture is taken with the end-to-end tests' own Wine helpers.
-export PYTHONPATH="$repo/tests/e2e${PYTHONPATH:+:$PYTHONPATH}"
 exec python3 -B "$repo/scripts/make_screenshot.py" \
   --setup "$setup" --ui-driver "$driver" --out "$out"

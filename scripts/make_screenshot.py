@@ -10,8 +10,8 @@ import tempfile
 import time
 from pathlib import Path
 
-import wine_env
-from wine_env import IDC_MESSAGE, IDCANCEL, WineSession
+import wine_session
+from wine_session import IDC_MESSAGE, IDCANCEL, WineSession
 
 MARGIN = 8
 REPAINT_DELAY_S = 0.5
@@ -32,7 +32,7 @@ def main():
         print("Making a fresh Wine prefix (some seconds)...")
         session.start()
         session.set_drives({"d": "cdrom"})
-        cd = session.insert("d", wine_env.SAMPLE_CD)
+        cd = session.insert("d", wine_session.SAMPLE_CD)
         shutil.copy2(args.setup, cd / "setup.exe")
         screen = Path(tempfile.mkdtemp(dir=session.root)) / "screen.png"
 
@@ -53,7 +53,7 @@ def main():
         subprocess.run([CONVERT, str(screen), "-crop", f"{width}x{height}+{x}+{y}",
                         "+repage", "-strip", str(args.out)], check=True)
         print(f"{args.out}: {width}x{height}, {args.out.stat().st_size} bytes")
-    except (wine_env.HarnessError, wine_env.DriverFailure,
+    except (wine_session.HarnessError, wine_session.DriverFailure,
             subprocess.CalledProcessError) as error:
         sys.exit(f"make-screenshot: {error}")
     finally:

@@ -16,6 +16,4 @@ has_out=0
 for arg in "$@"; do [ "$arg" = "--out" ] && has_out=1; done
 extra=()
 [ "$has_out" -eq 0 ] && extra=(--out "$repo/build/walkthrough")
-# The walk-through drives Wine with the end-to-end tests' own helpers.
-export PYTHONPATH="$repo/tests/e2e${PYTHONPATH:+:$PYTHONPATH}"
 exec python3 -B "$repo/scripts/run_sample.py" "$@" "${extra[@]}"

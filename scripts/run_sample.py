@@ -15,9 +15,9 @@ import sys
 import time
 from pathlib import Path
 
-import wine_env
-from wine_env import (IDC_MESSAGE, IDOK, LANGUAGE_BUTTONS, WineSession,
-                      read_shell_link)
+import wine_session
+from wine_session import (IDC_MESSAGE, IDOK, LANGUAGE_BUTTONS, WineSession,
+                          read_shell_link)
 
 # Long enough for a person; the walk-through itself needs seconds.
 INTERACTIVE_TIMEOUT_S = 3600
@@ -107,7 +107,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--setup", required=True, type=Path, help="the built setup.exe")
     parser.add_argument("--ui-driver", required=True, type=Path, help="the built ui_driver.exe")
-    parser.add_argument("--cd", type=Path, default=wine_env.SAMPLE_CD, help="the CD folder")
+    parser.add_argument("--cd", type=Path, default=wine_session.SAMPLE_CD, help="the CD folder")
     parser.add_argument("--out", type=Path, default=Path("build/walkthrough"),
                         help="folder for the walk-through's screenshots")
     parser.add_argument("--headless", action="store_true",
@@ -133,7 +133,7 @@ def main():
         else:
             run_walkthrough(session, args.out.resolve())
         report(session)
-    except (wine_env.HarnessError, wine_env.DriverFailure,
+    except (wine_session.HarnessError, wine_session.DriverFailure,
             subprocess.TimeoutExpired) as error:
         sys.exit(f"run-sample: {error}")
     finally:

@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <memory>
 
 #include "engine/ascii.h"
 #include "engine/cd_format.h"
@@ -80,19 +81,18 @@ bool EntryExists(const std::string& host_path) {
 
 // The first entry of the host folder whose name equals `name` ignoring the
 // case of ASCII letters.
+struct CloseListing {
+  void operator()(DIR* listing) const { ::closedir(listing); }
+};
+
 std::optional<std::string> FindIgnoringCase(const std::string& folder,
                                             const std::string& name) {
-  DIR* listing = ::opendir(folder.c_str());
+  const std::unique_ptr<DIR, CloseListing> listing(::opendir(folder.c_str()));
   if (listing == nullptr) return std::nullopt;
-  std::optional<std::string> found;
-  while (const dirent* entry = ::readdir(listing)) {
-    if (EqualIgnoringAsciiCase(entry->d_name, name)) {
-      found = entry->d_name;
-      break;
-    }
+  while (const dirent* entry = ::readdir(listing.get())) {
+    if (EqualIgnoringAsciiCase(entry->d_name, name)) return std::string(entry->d_name);
   }
-  ::closedir(listing);
-  return found;
+  return std::nullopt;
 }
 
 bool IsFolder(const std::string& host_path) {
@@ -168,10 +168,6 @@ FolderState StateOfHostPath(const std::string& host) {
 
 int OpenHostForReading(const std::string& host) {
   return ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-}
-
-int OpenHostForWriting(const std::string& host) {
-  return ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 }
 
 int CreateHostExclusive(const std::string& host) {
@@ -282,15 +278,6 @@ std::optional<std::string> PosixFileSystem::EntryHostPath(
   std::string host_folder = SpelledHostPath(folder);
   if (!IsFolder(host_folder)) host_folder = *ToHostPath(folder);
   return host_folder + "/" + MatchEntry(host_folder, location->components.back());
-}
-
-// A folder fails with EISDIR.
-std::unique_ptr<File> PosixFileSystem::OpenForWriting(const std::string& path) {
-  const auto host = EntryHostPath(path);
-  if (!host) return nullptr;
-  const int fd = OpenHostForWriting(*host);
-  if (fd < 0) return nullptr;
-  return std::make_unique<PosixFile>(fd);
 }
 
 // A name taken in another case is taken, as on Windows.

@@ -39,7 +39,6 @@ class PosixFileSystem : public FileSystem {
   std::string CurrentFolder() const;
 
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
-  std::unique_ptr<File> OpenForWriting(const std::string& path) override;
   std::unique_ptr<File> CreateExclusive(const std::string& path) override;
   bool MoveReplacing(const std::string& from, const std::string& to) override;
   bool Exists(const std::string& path) override;

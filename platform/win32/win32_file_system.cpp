@@ -182,10 +182,6 @@ std::unique_ptr<File> Win32FileSystem::OpenForReading(const std::string& path) {
   return OpenFile(path, GENERIC_READ, OPEN_EXISTING);
 }
 
-std::unique_ptr<File> Win32FileSystem::OpenForWriting(const std::string& path) {
-  return OpenFile(path, GENERIC_WRITE, CREATE_ALWAYS);
-}
-
 // No sharing: nobody else writes into the file while it is being filled.
 std::unique_ptr<File> Win32FileSystem::CreateExclusive(const std::string& path) {
   return OpenFile(path, GENERIC_WRITE, CREATE_NEW, 0);

@@ -8,7 +8,6 @@ namespace orvik {
 class Win32FileSystem : public FileSystem {
  public:
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
-  std::unique_ptr<File> OpenForWriting(const std::string& path) override;
   std::unique_ptr<File> CreateExclusive(const std::string& path) override;
   bool MoveReplacing(const std::string& from, const std::string& to) override;
   bool InUse(const std::string& path) override;

@@ -17,8 +17,8 @@
 #include "engine/copy_engine.h"
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
-#include "unit/fake_unattended_host.h"
-#include "unit/test_support.h"
+#include "tests/unit/fake_unattended_host.h"
+#include "tests/unit/test_support.h"
 
 namespace {
 

@@ -41,8 +41,8 @@
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
 #include "platform/posix/posix_file_system.h"
-#include "fuzz_check.h"
-#include "reference_models.h"
+#include "tests/fuzz/fuzz_check.h"
+#include "tests/fuzz/reference_models.h"
 
 namespace orvik {
 namespace {

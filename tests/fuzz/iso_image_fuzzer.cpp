@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_check.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "tools/cdcheck/cd_access.h"
 #include "tools/cdcheck/cd_check.h"
 #include "tools/cdcheck/iso_image_file_system.h"

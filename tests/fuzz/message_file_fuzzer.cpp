@@ -17,8 +17,8 @@
 
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
-#include "fuzz_check.h"
-#include "reference_models.h"
+#include "tests/fuzz/fuzz_check.h"
+#include "tests/fuzz/reference_models.h"
 
 namespace orvik {
 namespace {
@@ -64,9 +64,6 @@ class OneFileSystem : public FileSystem {
     if (path.empty() || path != name_) return nullptr;
     ++opened_;
     return std::make_unique<PieceFile>(bytes_, most_, failing_read_, delivered_);
-  }
-  std::unique_ptr<File> OpenForWriting(const std::string&) override {
-    return nullptr;
   }
   CreateFolderResult CreateFolder(const std::string&) override {
     return CreateFolderResult::kOtherError;

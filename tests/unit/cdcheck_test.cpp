@@ -22,7 +22,7 @@
 #if ORVIK_CDCHECK_ISO_IMAGES
 #include "tools/cdcheck/iso_image_file_system.h"
 #endif
-#include "unit/test_support.h"
+#include "tests/unit/test_support.h"
 
 namespace orvik::cdcheck {
 namespace {
@@ -718,7 +718,7 @@ TEST(CdRootFileSystem, ReadsTheFolderThroughTheHostFileSystem) {
   files->MapDrive('Z', host.path());
   CdRootFileSystem cd(std::move(files), kCdDrive, "Z:\\cds\\orvik\\");
   EXPECT_NE(nullptr, cd.OpenForReading("D:\\install\\einstall.dat"));
-  EXPECT_EQ(nullptr, cd.OpenForWriting("D:\\install\\new.dat"));
+  EXPECT_EQ(nullptr, cd.CreateExclusive("D:\\install\\new.dat"));
 }
 
 #if ORVIK_CDCHECK_ISO_IMAGES
@@ -805,7 +805,7 @@ TEST_P(CdCheckIsoImage, NamesAreFoundIgnoringCaseWithinTheImageAndFilesReadWhole
   EXPECT_EQ(nullptr, files->OpenForReading("D:\\data"));
   EXPECT_EQ(nullptr, files->OpenForReading("D:\\data\\fonts.dat\\x"));
   EXPECT_EQ(nullptr, files->OpenForReading("\\data\\fonts.dat"));
-  EXPECT_EQ(nullptr, files->OpenForWriting("D:\\data\\new.dat"));
+  EXPECT_EQ(nullptr, files->CreateExclusive("D:\\data\\new.dat"));
 }
 
 INSTANTIATE_TEST_SUITE_P(JolietAndPlainNames, CdCheckIsoImage, ::testing::Values("-J", ""));

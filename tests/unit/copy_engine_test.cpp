@@ -8,8 +8,8 @@
 #include <iterator>
 
 #include "engine/result_codes.h"
-#include "unit/faulty_file_system.h"
-#include "unit/test_support.h"
+#include "tests/unit/faulty_file_system.h"
+#include "tests/unit/test_support.h"
 
 namespace orvik {
 namespace {
@@ -189,7 +189,7 @@ TEST_F(CopyEngine, KeepExistingStartupGetsNeitherPatchNorDriveLine) {
   EXPECT_EQ(WithLanguage(kFactory, 'f'), disk_.ReadFile("orvik8/factory.mar"));
 }
 
-TEST_F(CopyEngine, MissingParentFolderGivesMinusOneAndNothingElse) {
+TEST_F(CopyEngine, MissingParentFolderFailsBeforeAnythingIsWritten) {
   WriteCopyList('d', kExampleEntries);
   for (const char* dest : {"C:\\a\\b", "Q:\\orvik8", "\\\\server\\share\\x"}) {
     EXPECT_RESULT(InstallResult::kDestFolderFailed, Install('D', 'd', dest)) << dest;
@@ -253,7 +253,7 @@ TEST_F(CopyEngine, HeaderCountZeroStillFinishesTheRun) {
   EXPECT_EQ(0u, FilesIn(disk_.path()));
 }
 
-TEST_F(CopyEngine, MissingSourceAtAnyPositionGivesMinusThree) {
+TEST_F(CopyEngine, MissingSourceAtAnyPositionGivesTheSourceFileFailure) {
   for (const char* missing : {"data/a.dat", "data/d.dat", "prog/main.exe",
                               "data/e.dat", "prog/factory.mar"}) {
     SCOPED_TRACE(missing);
@@ -405,10 +405,7 @@ TEST_F(CopyEngine, MessagesComeFromTheChosenLanguageOrStayEmpty) {
   EXPECT_EQ("", message_);
 }
 
-// Faults of the first design that this engine mends.
-class CopyEngineMended : public CopyEngine {};
-
-TEST_F(CopyEngineMended, DriveLineStandsOnALineOfItsOwn) {
+TEST_F(CopyEngine, DriveLineStandsOnALineOfItsOwn) {
   WriteListCopying("\\prog\\startup.mar");
   const std::pair<std::string, std::string> cases[] = {
       {"51 language e\r\n60 x", "51 language d\r\n60 x\n18 cd drive D\n"},
@@ -431,7 +428,7 @@ std::string ExpectedPatch(std::string text, char language) {
   return text;
 }
 
-TEST_F(CopyEngineMended, LanguagePatchDoesNotDependOnTheChunkSize) {
+TEST_F(CopyEngine, LanguagePatchDoesNotDependOnTheChunkSize) {
   WriteListCopying("\\prog\\factory.mar");
   std::vector<std::string> contents;
   for (std::size_t lead = 0; lead < 40; ++lead)
@@ -459,7 +456,7 @@ TEST_F(CopyEngineMended, LanguagePatchDoesNotDependOnTheChunkSize) {
   }
 }
 
-TEST_F(CopyEngineMended, RelativeDestinationLosesTheDataFilesWhereTheFilesWent) {
+TEST_F(CopyEngine, RelativeDestinationLosesTheDataFilesWhereTheFilesWent) {
   WriteCopyList('e', kExampleEntries);
   for (const char* folder : {"work/orvik8/", "work/orvik8/orvik8/"}) {
     disk_.WriteFile(std::string(folder) + "astdata.ast", "stale");
@@ -475,7 +472,7 @@ TEST_F(CopyEngineMended, RelativeDestinationLosesTheDataFilesWhereTheFilesWent) 
   EXPECT_TRUE(disk_.Exists("work/orvik8/orvik8/astdata.lim"));
 }
 
-TEST_F(CopyEngineMended, FailedChangeOfFolderStillRemovesTheRightDataFiles) {
+TEST_F(CopyEngine, FailedChangeOfFolderStillRemovesTheRightDataFiles) {
   WriteCopyList('e', kExampleEntries);
   disk_.WriteFile("work/orvik8/astdata.ast", "stale");
   disk_.WriteFile("work/orvik8/astdata.lim", "stale");
@@ -492,7 +489,7 @@ TEST_F(CopyEngineMended, FailedChangeOfFolderStillRemovesTheRightDataFiles) {
 
 // "c:" names C's current folder, but "c:" + "\\main.exe" names the root:
 // the data files go from where the files went.
-TEST_F(CopyEngineMended, BareDriveDestinationRemovesTheDataFilesFromTheRoot) {
+TEST_F(CopyEngine, BareDriveDestinationRemovesTheDataFilesFromTheRoot) {
   WriteCopyList('e', kExampleEntries);
   for (const std::string folder : {"", "work/"}) {
     disk_.WriteFile(folder + "astdata.ast", "stale");
@@ -509,7 +506,7 @@ TEST_F(CopyEngineMended, BareDriveDestinationRemovesTheDataFilesFromTheRoot) {
 
 // Planted by another user before the installation: links are replaced by
 // the copies, never written through.
-TEST_F(CopyEngineMended, LinksInTheDestinationAreReplacedNotWrittenThrough) {
+TEST_F(CopyEngine, LinksInTheDestinationAreReplacedNotWrittenThrough) {
   namespace fs = std::filesystem;
   WriteCopyList('e', kExampleEntries);
   disk_.WriteFile("windows/system.ini", "the system's file");
@@ -528,7 +525,7 @@ TEST_F(CopyEngineMended, LinksInTheDestinationAreReplacedNotWrittenThrough) {
   EXPECT_EQ(3u, FilesIn(disk_.path() + "/orvik8")) << "no temporary file stays";
 }
 
-TEST_F(CopyEngineMended, LinkedDestinationFolderIsRefusedBeforeAnythingIsWritten) {
+TEST_F(CopyEngine, LinkedDestinationFolderIsRefusedBeforeAnythingIsWritten) {
   WriteCopyList('e', kExampleEntries);
   disk_.WriteFile("elsewhere/astdata.ast", "not ours");
   std::filesystem::create_directory_symlink(disk_.path() + "/elsewhere",
@@ -543,7 +540,7 @@ TEST_F(CopyEngineMended, LinkedDestinationFolderIsRefusedBeforeAnythingIsWritten
 }
 
 // The CD's own folder typed as the destination, on a writable disk.
-TEST_F(CopyEngineMended, DestinationThatIsItsOwnSourceStopsBeforeWriting) {
+TEST_F(CopyEngine, DestinationThatIsItsOwnSourceStopsBeforeWriting) {
   WriteCopyList('e', kExampleEntries);
   EXPECT_RESULT(InstallResult::kDestFileFailed, Install('D', 'e', "D:\\prog"));
   EXPECT_EQ(Lines(9, 3), message_);
@@ -561,7 +558,7 @@ class UnreadableDisk : public PosixFileSystem {
   }
 };
 
-TEST_F(CopyEngineMended, KeepExistingDestinationThatCannotBeReadIsKept) {
+TEST_F(CopyEngine, KeepExistingDestinationThatCannotBeReadIsKept) {
   UnreadableDisk files;
   files.MapDrive('C', disk_.path());
   files.MapDrive('D', cd_.path());
@@ -583,7 +580,7 @@ class AnySourceOpens : public PosixFileSystem {
   }
 };
 
-TEST_F(CopyEngineMended, DestinationOutsideTheFolderOrNotAFileIsRefused) {
+TEST_F(CopyEngine, DestinationOutsideTheFolderOrNotAFileIsRefused) {
   AnySourceOpens files;
   files.MapDrive('C', disk_.path());
   files.MapDrive('D', cd_.path());
@@ -610,7 +607,7 @@ TEST_F(CopyEngineMended, DestinationOutsideTheFolderOrNotAFileIsRefused) {
   EXPECT_RESULT(InstallResult::kOk, Install(files, 0, 'D', 'e', "C:\\orvik8"));
 }
 
-TEST_F(CopyEngineMended, NameWithoutInnerBackslashIsCopiedUnderItsWholeName) {
+TEST_F(CopyEngine, NameWithoutInnerBackslashIsCopiedUnderItsWholeName) {
   cd_.WriteFile("flat.dat", "flat");
   for (const char* name : {"\\flat.dat", "flat.dat"}) {
     WriteListCopying(name);
@@ -620,7 +617,7 @@ TEST_F(CopyEngineMended, NameWithoutInnerBackslashIsCopiedUnderItsWholeName) {
   }
 }
 
-TEST_F(CopyEngineMended, DamagedCopyListStopsBeforeAnythingIsCopied) {
+TEST_F(CopyEngine, DamagedCopyListStopsBeforeAnythingIsCopied) {
   const std::string valid = CopyListText(kExampleEntries);
   const std::string damaged[] = {
       "eight 0\r\n" + valid.substr(valid.find('\n') + 1),
@@ -636,7 +633,7 @@ TEST_F(CopyEngineMended, DamagedCopyListStopsBeforeAnythingIsCopied) {
   }
 }
 
-TEST_F(CopyEngineMended, CopyListReadErrorGivesMinusTwo) {
+TEST_F(CopyEngine, CopyListReadErrorGivesTheCopyListFailure) {
   WriteCopyList('e', kExampleEntries);
   FaultyFileSystem faulty(files_);
   faulty.FailCall(Operation::kRead, 1);
@@ -644,7 +641,7 @@ TEST_F(CopyEngineMended, CopyListReadErrorGivesMinusTwo) {
   EXPECT_EQ(Lines(6, 2), message_);
 }
 
-TEST_F(CopyEngineMended, LongLinesAndPathsHaveNoLimitOfOurOwn) {
+TEST_F(CopyEngine, LongLinesAndPathsHaveNoLimitOfOurOwn) {
   const std::string folder = "deep/" + std::string(120, 'd') + "/" + std::string(90, 'e');
   const std::string file = std::string(110, 'f') + ".dat";
   cd_.WriteFile(folder + "/" + file, "deep");
@@ -656,7 +653,7 @@ TEST_F(CopyEngineMended, LongLinesAndPathsHaveNoLimitOfOurOwn) {
   EXPECT_EQ("deep", disk_.ReadFile(std::string(100, 'o') + "/" + file));
 }
 
-TEST_F(CopyEngineMended, NotEvenOneByteOfMemory) {
+TEST_F(CopyEngine, NotEvenOneByteOfMemory) {
   WriteCopyList('e', kExampleEntries);
   FaultyFileSystem faulty(files_);
   faulty.LimitAllocation(0);

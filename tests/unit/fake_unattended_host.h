@@ -13,8 +13,8 @@
 
 #include "app/unattended.h"
 #include "platform/posix/posix_file_system.h"
-#include "unit/fakes.h"
-#include "unit/test_support.h"
+#include "tests/unit/fakes.h"
+#include "tests/unit/test_support.h"
 
 namespace orvik::testing {
 

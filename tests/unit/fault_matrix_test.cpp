@@ -18,8 +18,8 @@
 #include "engine/copy_engine.h"
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
-#include "unit/faulty_file_system.h"
-#include "unit/test_support.h"
+#include "tests/unit/faulty_file_system.h"
+#include "tests/unit/test_support.h"
 
 namespace orvik {
 namespace {

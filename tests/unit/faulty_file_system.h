@@ -18,7 +18,6 @@ namespace orvik::testing {
 
 enum class Operation {
   kOpenForReading,
-  kOpenForWriting,
   kRead,
   kWrite,
   kClose,
@@ -30,12 +29,11 @@ enum class Operation {
   kMoveReplacing,
   kFlush,
 };
-constexpr std::size_t kOperationCount = 12;
+constexpr std::size_t kOperationCount = 11;
 
 inline const char* OperationName(Operation op) {
   switch (op) {
     case Operation::kOpenForReading: return "open-read";
-    case Operation::kOpenForWriting: return "open-write";
     case Operation::kRead: return "read";
     case Operation::kWrite: return "write";
     case Operation::kClose: return "close";
@@ -103,9 +101,6 @@ class FaultyFileSystem : public FileSystem {
 
   std::unique_ptr<File> OpenForReading(const std::string& path) override {
     return Open(Operation::kOpenForReading, path, false);
-  }
-  std::unique_ptr<File> OpenForWriting(const std::string& path) override {
-    return Open(Operation::kOpenForWriting, path, true);
   }
   std::unique_ptr<File> CreateExclusive(const std::string& path) override {
     return Open(Operation::kCreateExclusive, path, true);
@@ -256,10 +251,8 @@ class FaultyFileSystem : public FileSystem {
       return nullptr;
     }
     std::unique_ptr<File> file;
-    if (op == Operation::kCreateExclusive)
+    if (writing)
       file = inner_.CreateExclusive(path);
-    else if (writing)
-      file = inner_.OpenForWriting(path);
     else
       file = inner_.OpenForReading(path);
     call.succeeded = file != nullptr;

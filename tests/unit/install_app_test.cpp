@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/debug_log.h"
-#include "unit/fakes.h"
+#include "tests/unit/fakes.h"
 #include "ui/resource.h"
-#include "unit/test_support.h"
+#include "tests/unit/test_support.h"
 
 namespace orvik {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "engine/install_message.h"
 #include "ui/resource.h"
-#include "unit/fakes.h"
-#include "unit/test_support.h"
+#include "tests/unit/fakes.h"
+#include "tests/unit/test_support.h"
 
 namespace orvik {
 namespace {

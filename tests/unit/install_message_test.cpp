@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/result_codes.h"
-#include "unit/test_support.h"
+#include "tests/unit/test_support.h"
 
 namespace orvik {
 namespace {
@@ -77,7 +77,7 @@ TEST_F(MessageFile, LegacyFileSetsVersionSevenForGood) {
   EXPECT_EQ(7, g_nProductVersion);
 }
 
-TEST_F(MessageFile, NothingFoundGivesEmptyTextAndMinusOne) {
+TEST_F(MessageFile, NothingFoundGivesNotFoundAndEmptyText) {
   EXPECT_EQ(MessageResult::kNotFound, Load('D', 'i', 0, 3));
   EXPECT_EQ("", text_);
   EXPECT_EQ(8, g_nProductVersion);

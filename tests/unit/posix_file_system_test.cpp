@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "unit/test_support.h"
+#include "tests/unit/test_support.h"
 
 namespace orvik {
 namespace {
@@ -47,13 +47,8 @@ TEST_F(PosixFiles, NamesMatchIgnoringCaseAndFollowHostChanges) {
   EXPECT_EQ("<cannot open>", Read("C:\\data\\foo.txt"));
   EXPECT_EQ("foo", Read("C:\\data\\bar.txt"));
 
-  disk_.WriteFile("Data/Case.dat", "old");
-  auto file = files_.OpenForWriting("c:\\data\\CASE.DAT");
-  ASSERT_TRUE(file);
-  file->Write("new", 3);
-  file->Close();
-  EXPECT_EQ("new", disk_.ReadFile("Data/Case.dat")) << "overwritten, not doubled";
-  EXPECT_FALSE(disk_.Exists("Data/CASE.DAT"));
+  disk_.WriteFile("Data/Case.dat", "new");
+  EXPECT_EQ("new", Read("c:\\data\\CASE.DAT")) << "a file made since the names were learnt";
 
   fs::remove(Host("Data/Case.dat"));
   EXPECT_EQ("/Data/CASE.DAT", HostName("C:\\data\\CASE.DAT"))

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/com_apartment.h"
-#include "unit/fakes.h"
+#include "tests/unit/fakes.h"
 
 namespace orvik {
 namespace {

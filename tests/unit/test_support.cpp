@@ -1,4 +1,4 @@
-#include "unit/test_support.h"
+#include "tests/unit/test_support.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -12,9 +12,9 @@
 #include "engine/install_message.h"
 #include "app/receipt.h"
 #include "engine/result_codes.h"
-#include "unit/fake_unattended_host.h"
-#include "unit/fakes.h"
-#include "unit/test_support.h"
+#include "tests/unit/fake_unattended_host.h"
+#include "tests/unit/fakes.h"
+#include "tests/unit/test_support.h"
 
 namespace orvik {
 namespace {

@@ -41,10 +41,6 @@ std::unique_ptr<File> CdRootFileSystem::OpenForReading(const std::string& path) 
   return host_->OpenForReading(*host_path);
 }
 
-std::unique_ptr<File> CdRootFileSystem::OpenForWriting(const std::string&) {
-  return nullptr;
-}
-
 CreateFolderResult CdRootFileSystem::CreateFolder(const std::string&) {
   return CreateFolderResult::kOtherError;
 }

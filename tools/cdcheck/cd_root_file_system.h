@@ -21,7 +21,6 @@ class CdRootFileSystem : public FileSystem {
   std::optional<std::string> HostPath(const std::string& path) const;
 
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
-  std::unique_ptr<File> OpenForWriting(const std::string& path) override;
   CreateFolderResult CreateFolder(const std::string& path) override;
   bool SetCurrentFolder(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;

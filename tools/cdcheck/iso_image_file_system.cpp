@@ -267,7 +267,6 @@ class IsoImageFileSystem : public FileSystem {
   }
 
   // A pressed CD cannot be changed.
-  std::unique_ptr<File> OpenForWriting(const std::string&) override { return nullptr; }
   CreateFolderResult CreateFolder(const std::string&) override {
     return CreateFolderResult::kOtherError;
   }
