@@ -12,7 +12,7 @@ constexpr char kProgramVersion[] = "8.0";
 
 UnattendedLog::UnattendedLog(const std::optional<std::string>& path, UnattendedHost& host)
     : session_(path ? host.OpenLog(*path) : nullptr) {
-  WriteDebugLog("==== orvik-install %s, %s, %s: %s\n", kProgramVersion, host.UtcTime().c_str(),
+  WriteDebugLog("%s%s, %s, %s: %s\n", kLogStart, kProgramVersion, host.UtcTime().c_str(),
                 host.AccountName().c_str(), host.CommandLine().c_str());
   WriteDebugLog("Entering dlg\n");
 }

@@ -11,6 +11,10 @@
 
 namespace orvik {
 
+// How every run's part of the log begins: a log that does not begin so is
+// none of ours, and is not continued.
+inline constexpr char kLogStart[] = "==== orvik-install ";
+
 class UnattendedLog {
  public:
   // Opens `path` (nothing without one) and writes the run's first line:

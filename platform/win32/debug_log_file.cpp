@@ -86,17 +86,24 @@ OwnedHandle OpenEarlierLog(const std::string& path) {
   return owned;
 }
 
-// Copies the earlier log's tail into the new file; nothing when there is none.
-void CopyEarlierLog(const std::string& path, HANDLE into) {
+// Whether the file begins with `start`.
+bool BeginsWith(HANDLE file, const std::string& start) {
+  std::string head(start.size(), '\0');
+  DWORD got = 0;
+  return ::ReadFile(file, &head[0], static_cast<DWORD>(head.size()), &got, nullptr) &&
+         got == head.size() && head == start;
+}
+
+// Copies the earlier log's tail into the new file; nothing when there is
+// none, or when it is not a log of ours.
+void CopyEarlierLog(const std::string& path, const std::string& start, HANDLE into) {
   OwnedHandle earlier = OpenEarlierLog(path);
-  if (!earlier) return;
+  if (!earlier || !BeginsWith(earlier.get(), start)) return;
   LARGE_INTEGER size;
   if (!::GetFileSizeEx(earlier.get(), &size)) return;
-  if (size.QuadPart > kKeptLogBytes) {
-    LARGE_INTEGER start;
-    start.QuadPart = size.QuadPart - kKeptLogBytes;
-    if (!::SetFilePointerEx(earlier.get(), start, nullptr, FILE_BEGIN)) return;
-  }
+  LARGE_INTEGER from;
+  from.QuadPart = size.QuadPart > kKeptLogBytes ? size.QuadPart - kKeptLogBytes : 0;
+  if (!::SetFilePointerEx(earlier.get(), from, nullptr, FILE_BEGIN)) return;
   char buffer[16384];
   DWORD got = 0;
   while (::ReadFile(earlier.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
@@ -108,11 +115,11 @@ void CopyEarlierLog(const std::string& path, HANDLE into) {
 // The new file is renamed over the name: a rename replaces a link itself,
 // never its target (writing through it, or deleting it, under Wine, would
 // reach the target), and a hard link's other names keep their data.
-OwnedHandle CreateInPlaceOf(const std::string& path, bool keep_earlier) {
+OwnedHandle CreateInPlaceOf(const std::string& path, const char* earlier_log_start) {
   std::string temporary;
   OwnedHandle file = CreateTemporaryBeside(path, temporary);
   if (!file) return file;
-  if (keep_earlier) CopyEarlierLog(path, file.get());
+  if (earlier_log_start != nullptr) CopyEarlierLog(path, earlier_log_start, file.get());
   if (!::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     DiscardOnClose(file.get());
     return OwnedHandle();
@@ -122,8 +129,8 @@ OwnedHandle CreateInPlaceOf(const std::string& path, bool keep_earlier) {
 
 }  // namespace
 
-std::FILE* OpenDebugLogFile(const std::string& path, bool keep_earlier) {
-  OwnedHandle file = CreateInPlaceOf(path, keep_earlier);
+std::FILE* OpenDebugLogFile(const std::string& path, const char* earlier_log_start) {
+  OwnedHandle file = CreateInPlaceOf(path, earlier_log_start);
   if (!file) return nullptr;
 
   OwnedDescriptor fd(::_open_osfhandle(reinterpret_cast<std::intptr_t>(file.get()),

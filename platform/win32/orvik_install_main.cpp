@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/fleet_log.h"
 #include "app/unattended.h"
 #include "platform/win32/code_page.h"
 #include "platform/win32/debug_log_file.h"
@@ -138,7 +139,7 @@ class Win32UnattendedHost : public UnattendedHost {
     return ReplaceFileWith(path, content);
   }
   std::string UtcTime() override { return UtcNow(); }
-  std::FILE* OpenLog(const std::string& path) override { return OpenDebugLogFile(path, true); }
+  std::FILE* OpenLog(const std::string& path) override { return OpenDebugLogFile(path, kLogStart); }
   bool Register(const Registration& entry, bool machine) override {
     return WriteRegistration(entry, machine);
   }

@@ -157,6 +157,24 @@ std::string FolderToHold(const std::string& path) {
   return WithoutTrailingSeparators(path);
 }
 
+bool ReplaceWithEmptyFile(const std::string& path) {
+  for (unsigned attempt = 0; attempt < 16; ++attempt) {
+    const std::string stand_in = path + ".~" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                 std::to_string(attempt);
+    ScopedFileHandle created(::CreateFileA(stand_in.c_str(), GENERIC_WRITE, 0, nullptr,
+                                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!created.valid()) {
+      if (::GetLastError() == ERROR_FILE_EXISTS) continue;
+      return false;
+    }
+    created.Close();
+    if (::MoveFileExA(stand_in.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    ::DeleteFileA(stand_in.c_str());
+    return false;
+  }
+  return false;
+}
+
 std::string CurrentFolder() {
   const DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
   if (needed == 0) return std::string();
@@ -268,8 +286,15 @@ bool Win32FileSystem::SetCurrentFolder(const std::string& path) {
   return ::SetCurrentDirectoryA(path.c_str()) != FALSE;
 }
 
+// Deleting a link must never reach what it points to, which Wine's
+// DeleteFile does for a Unix symbolic link (and Wine does not mark a link
+// to a file as one): a new empty file of ours first takes the name by a
+// rename, which replaces a link itself.
 bool Win32FileSystem::RemoveFile(const std::string& path) {
-  return ::DeleteFileA(path.c_str()) != FALSE;
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return false;
+  return ReplaceWithEmptyFile(path) && ::DeleteFileA(path.c_str()) != FALSE;
 }
 
 char Win32FileSystem::CurrentDriveLetter() {

@@ -326,8 +326,10 @@ class LogThroughLinkTest(WineTestCase):
         self.assertUntouched(victim, "symbolic link")
         self.assertOwnFile(log)
         found = lookup(r"D:\install\einstall.dat", True)
-        self.assertLog([ENTERING, found, found, b"rval = 0", re.compile(rb".+"), b"", EXITED],
-                       path=log)
+        installed = re.compile(rb"Installed \S+ \(\d+ bytes, sha256 [0-9a-f]{64}\)")
+        self.assertLog([re.compile(rb"==== orvik-install 8\.0, .+"), ENTERING, found, found,
+                        b"rval = 0", re.compile(rb".+"), b"", *[installed] * 8, EXITED,
+                        b"==== exit 0 ERROR_SUCCESS"], path=log)
 
 
 # --- probing drives without a readable disc -----------------------------------

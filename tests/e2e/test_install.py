@@ -27,14 +27,15 @@ class InstallChecks:
     """What a successful installation leaves behind; shared with the tests
     of the unattended installer."""
 
-    def assertInstalled(self, cd, language, drive, folder="c:\\orvik8"):
-        """Exactly the copied entries of the copy list are in the folder,
-        byte for byte, the two settings files patched."""
+    def assertInstalled(self, cd, language, drive, folder="c:\\orvik8", also=()):
+        """Exactly the copied entries of the copy list (and the names in
+        `also`) are in the folder, byte for byte, the two settings files
+        patched."""
         target = self.wine.c_path(folder)
         help_source = HELP_FILES[language]
         copied = {**PRODUCT_FILES, help_source.split("/")[-1]: help_source}
         self.assertEqual(sorted(p.name for p in target.iterdir()),
-                         sorted([*copied, "startup.mar", "factory.mar"]))
+                         sorted([*copied, "startup.mar", "factory.mar", *also]))
         for name, source in copied.items():
             self.assertEqual((target / name).read_bytes(), (cd / source).read_bytes(), name)
         self.assertEqual((target / "startup.mar").read_bytes(),

@@ -27,6 +27,14 @@ def quote(arg):
     return f'"{arg}"' if not arg or " " in arg else arg
 
 
+class UnattendedInstallChecks(InstallChecks):
+    """orvik-install leaves its receipt and its uninstaller beside the product."""
+
+    def assertInstalled(self, cd, language, drive, folder="c:\\orvik8"):
+        super().assertInstalled(cd, language, drive, folder,
+                                also=("orvik-receipt.txt", "orvik-uninstall.exe"))
+
+
 class UnattendedCase(WineTestCase):
     # A display only for setup.exe's side of the installation mutex.
     needs_display = True
@@ -65,7 +73,7 @@ class UnattendedCase(WineTestCase):
         self.assertEqual(list(self.wine.desktop().glob("*.lnk")), [])
 
 
-class UnattendedTest(InstallChecks, UnattendedCase):
+class UnattendedTest(UnattendedInstallChecks, UnattendedCase):
     def test_default_install_from_the_cd(self):
         cd = self.insert_cd("d")
         # A CD's install folder planted on C:, the drive a deployment tool
@@ -99,13 +107,22 @@ class UnattendedTest(InstallChecks, UnattendedCase):
         self.assertEqual((status, out), (0, success))
         self.assertInstalled(cd, "d", "d", folder)
         self.assertShortcut(folder)
-        # setup.exe's records: the lookups of the introduction in the
-        # program's folder and on the CD, then the success line's.
+        # The run's line (time, version, account, command line), setup.exe's
+        # records (the lookups of the introduction in the program's folder
+        # and on the CD, then the success line's), the files, the status.
         found = lookup(r"d:\install\dinstall.dat", True)
-        self.assertLog([ENTERING, lookup(r"c:\e2e\install\dinstall.dat", False),
-                        lookup(r"c:\e2e\install\install.dat", False, legacy=True),
-                        found, found, b"rval = 0", success[:-1], b"", EXITED],
-                       path=self.wine.c_path(log))
+        installed = re.compile(rb"Installed \S+ \(\d+ bytes, sha256 [0-9a-f]{64}\)")
+        run = [re.compile(rb"==== orvik-install 8\.0, \d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ, "
+                          rb"[^,]+\\[^,]+: .*orvik-install\.exe --language de --dest "
+                          rb"\"c:\\orvik files\\Orvik 8\" --log .+"),
+               ENTERING, lookup(r"c:\e2e\install\dinstall.dat", False),
+               lookup(r"c:\e2e\install\install.dat", False, legacy=True),
+               found, found, b"rval = 0", success[:-1], b"", *[installed] * 8, EXITED,
+               b"==== exit 0 ERROR_SUCCESS"]
+        self.assertLog(run, path=self.wine.c_path(log))
+        # Run after run in one file: a fleet's history.
+        self.assertEqual(self.run_install("--language", "de", "--dest", folder, "--log", log)[0], 0)
+        self.assertLog(run + run, path=self.wine.c_path(log))
 
     def test_windows_switches_and_quiet(self):
         self.insert_cd("f")
@@ -152,8 +169,10 @@ class UnattendedTest(InstallChecks, UnattendedCase):
                 self.wine.reset()
                 shutil.rmtree(self.scratch / "cd-d")
                 cd = self.insert_cd("d", **variant)
-                self.assertEqual(self.run_install("--receipt", "c:\\receipt.txt", *args),
-                                 (status, text, b""))
+                code, out, err = self.run_install("--receipt", "c:\\receipt.txt", *args)
+                self.assertEqual((code, out), (status, text))
+                # One line on standard error: the failed step, its file, the status's name.
+                self.assertRegex(err, rb"\Aorvik-install: [^\n]+: failed \(ERROR_[A-Z_]+\)\r\n\Z")
                 self.assertEqual(list(self.wine.desktop().glob("*.lnk")), [])
                 self.assertFalse(self.wine.c_path("receipt.txt").exists())
 
@@ -227,12 +246,14 @@ class UnattendedTest(InstallChecks, UnattendedCase):
             env=self.wine.env, cwd=self.wine.unix_path("d:\\"), stdin=subprocess.DEVNULL,
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
-            waiting = tools / "Orvik" / "orvik.dat"
+            # Every file is staged before any moves in: five written, the sixth waits.
+            def staged():
+                return len(list((tools / "Orvik").glob("~orvik*.tmp")))
             for _ in range(600):
-                if waiting.exists():
+                if staged() >= 6:
                     break
                 time.sleep(0.05)
-            self.assertTrue(waiting.exists(), "the run never reached the slow file")
+            self.assertGreaterEqual(staged(), 6, "the run never reached the slow file")
             for folder in (r"c:\Tools\Orvik", r"c:\Tools"):
                 self.assertTrue(self.probe("move", folder, r"c:\Tools-old").startswith(b"refused"),
                                 folder)
@@ -278,7 +299,7 @@ class UnattendedTest(InstallChecks, UnattendedCase):
         self.assertNothingInstalled()
 
 
-class PackageFolderTest(InstallChecks, UnattendedCase):
+class PackageFolderTest(UnattendedInstallChecks, UnattendedCase):
     """The CD's contents copied into a folder, orvik-install.exe started
     from there, on a machine with no CD-ROM drive at all."""
     drives = {}
@@ -316,8 +337,10 @@ class PackageFolderTest(InstallChecks, UnattendedCase):
         receipt = (installed / "orvik-receipt.txt").read_bytes()
         self.assertRegex(receipt, rb"\A\[Orvik\]\nProductVersion=8\.0\nLanguage=d\n"
                                   rb"Destination=C:\\Program Files\\Ostmarrow\\Orvik\n"
-                                  rb"Source=[cC]:\\pkg\\Orvik 8\nFiles=7\n"
-                                  rb"InstalledUtc=\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\n\Z")
+                                  rb"Source=[cC]:\\pkg\\Orvik 8\nFiles=8\n"
+                                  rb"InstalledUtc=\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\n"
+                                  rb"Shortcut=[^\n]+\\orvik8\.lnk\n\n\[Files\]\n"
+                                  rb"(?:[^\n=]+=\d+,[0-9a-f]{64}\n){8}\Z")
         # Wine runs us as an elevated administrator. It keeps no descriptors
         # of its own and reduces the one given at creation to mode bits: the
         # folders made by us give Everyone nothing, where a plain folder gives
@@ -328,6 +351,97 @@ class PackageFolderTest(InstallChecks, UnattendedCase):
         self.assertIn("(A;OICI;0x1200a9;;;WD)", self.probe("dacl", r"C:\plain").decode())
         for made in (r"C:\Program Files\Ostmarrow", folder, logs, logs + r"\Orvik\Logs"):
             self.assertNotIn(";WD)", self.probe("dacl", made).decode(), made)
+
+    def reg_query(self, key):
+        """The values of a registry key as {name: text}, or None without it."""
+        done = subprocess.run(["wine", "reg", "query", key], env=self.wine.env,
+                              capture_output=True, timeout=60)
+        if done.returncode != 0:
+            return None
+        values = {}
+        for line in done.stdout.decode("latin-1").splitlines():
+            parts = line.strip().split(None, 2)
+            if len(parts) >= 2 and parts[1].startswith("REG_"):
+                values[parts[0]] = parts[2] if len(parts) == 3 else ""
+        return values
+
+    def test_a_products_life_install_upgrade_in_use_failure_and_removal(self):
+        package = self.stage()
+        folder = r"C:\Program Files\Ostmarrow\Orvik"
+        installed = self.wine.c_path(folder)
+        self.addCleanup(shutil.rmtree, self.wine.c_path(r"Program Files\Ostmarrow"), True)
+        key = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Ostmarrow.Orvik8"
+        install = [r"C:\pkg\Orvik 8\orvik-install.exe", "--dest", folder, "--quiet"]
+
+        def listing():
+            return {p.name: p.read_bytes() for p in installed.iterdir()
+                    if not p.name.startswith("orvik-receipt.")}
+
+        self.assertEqual(self.run_install(*install[1:], "--language", "en",
+                                          program=install[0], cwd="c:\\")[0], 0)
+        # Detection by the registry, as Intune and Configuration Manager read it.
+        entry = self.reg_query(key)
+        self.assertIsNotNone(entry, "no uninstall entry")
+        self.assertEqual(entry["DisplayName"], "Orvik 8.0")
+        self.assertEqual(entry["DisplayVersion"], "8.0")
+        self.assertEqual(entry["Publisher"], "Ostmarrow")
+        self.assertEqual(entry["InstallLocation"], folder)
+        self.assertEqual(entry["QuietUninstallString"],
+                         f'"{folder}\\orvik-uninstall.exe" --uninstall --dest "{folder}" --quiet')
+        self.assertEqual(int(entry["Language"], 16), 1033)
+
+        # An upgrade in German; then one that cannot read a file of the CD:
+        # 30, no receipt, no entry, the German installation as it was.
+        self.assertEqual(self.run_install(*install[1:], "--language", "de",
+                                          program=install[0], cwd="c:\\")[0], 0)
+        german = listing()
+        self.assertIn("hilfe.txt", german)
+        dll = package / "prog" / "orvik.dll"
+        kept = dll.read_bytes()
+        dll.unlink()
+        self.assertEqual(self.run_install(*install[1:], "--language", "fr",
+                                          program=install[0], cwd="c:\\")[0], 30)
+        dll.write_bytes(kept)
+        self.assertFalse((installed / "orvik-receipt.txt").exists())
+        self.assertIsNone(self.reg_query(key))
+        self.assertEqual(listing(), german)
+
+        # Orvik running: 32, every file as it was, the file named.
+        holder = subprocess.Popen(["wine", PROBE, "hold-file", folder + r"\orvik8.exe"],
+                                  env=self.wine.env, stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            self.assertEqual(holder.stdout.readline().strip(), b"held")
+            status, _, err = self.run_install(*install[1:], "--language", "it",
+                                              program=install[0], cwd="c:\\")
+            self.assertEqual(status, 32, err)
+            self.assertIn(b"orvik8.exe is in use", err)
+            self.assertEqual(listing(), german)
+        finally:
+            holder.stdin.close()
+            holder.wait(30)
+        self.assertEqual(self.run_install(*install[1:], "--language", "it",
+                                          program=install[0], cwd="c:\\")[0], 0)
+
+        # The removal, as the registration's own command runs it: the user's
+        # file stays and is named, the rest goes.
+        (installed / "notes.txt").write_bytes(b"mine")
+        uninstall = self.reg_query(key)["QuietUninstallString"]
+        status, out, err = self.run_command_line(uninstall, cwd="c:\\")
+        self.assertEqual((status, out), (0, b""), err)
+        self.assertIn(b"notes.txt (not installed by Orvik)", err)
+        # The running uninstaller goes when Windows next starts.
+        self.assertEqual(sorted(p.name for p in installed.iterdir()),
+                         ["notes.txt", "orvik-uninstall.exe"])
+        pending = self.reg_query(r"HKLM\System\CurrentControlSet\Control\Session Manager")
+        self.assertIn("orvik-uninstall.exe", pending.get("PendingFileRenameOperations", ""))
+        self.assertIsNone(self.reg_query(key))
+        self.assertEqual(list(self.wine.desktop().glob("*.lnk")), [])
+        (installed / "notes.txt").unlink()
+        (installed / "orvik-uninstall.exe").unlink()
+        # Nothing left to remove: success, and a line that says so.
+        status, out, _ = self.run_install("--uninstall", program=install[0], cwd="c:\\")
+        self.assertEqual((status, out), (0, b"Orvik is not installed; nothing to remove.\r\n"))
 
     def test_a_folder_without_the_cds_files_is_not_a_source(self):
         package = self.stage()

@@ -9,6 +9,10 @@
  *                                it until standard input ends
  *   win_probe dacl PATH          prints the access list of PATH as SDDL
  *   win_probe attributes PATH    prints the file attributes in hex
+ *   win_probe hold-file PATH     opens PATH as a running program holds its
+ *                                files (others may read it, nothing more),
+ *                                prints "held", and keeps it until standard
+ *                                input ends
  *   win_probe move FROM TO       renames FROM to TO as another user's
  *                                program would; prints "moved" or
  *                                "refused N" with the Windows error
@@ -46,6 +50,18 @@ static int HoldMutex(const char* name) {
   return 0;
 }
 
+static int HoldFile(const char* path) {
+  char line[16];
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+  if (file == INVALID_HANDLE_VALUE) return 2;
+  printf("held\n");
+  fflush(stdout);
+  while (fgets(line, sizeof line, stdin) != NULL) {
+  }
+  CloseHandle(file);
+  return 0;
+}
+
 static int PrintDacl(const char* path) {
   char buffer[4096];
   DWORD needed = 0;
@@ -65,6 +81,7 @@ int main(int argc, char** argv) {
   if (argc == 3 && strcmp(argv[1], "run") == 0) return Run(argv[2]);
   if (argc == 3 && strcmp(argv[1], "hold-mutex") == 0) return HoldMutex(argv[2]);
   if (argc == 3 && strcmp(argv[1], "dacl") == 0) return PrintDacl(argv[2]);
+  if (argc == 3 && strcmp(argv[1], "hold-file") == 0) return HoldFile(argv[2]);
   if (argc == 3 && strcmp(argv[1], "attributes") == 0) {
     printf("%lx\n", GetFileAttributesA(argv[2]));
     return 0;
