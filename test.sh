@@ -20,7 +20,7 @@ build() {  # preset [extra cmake arguments...]
 }
 
 echo "== setup.exe (Windows x86_64, i686)"
-build mingw-x86_64
+build mingw-x86_64 -DORVIK_BUILD_BENCH=ON  # with the Wine benchmark's copiers
 build mingw-i686
 
 echo "== native build with the end-to-end tests of setup.exe and the copy benchmark"

@@ -218,8 +218,9 @@ STRACE_ROW = re.compile(r"^\s*[0-9.]+\s+([0-9.]+)\s+\d+\s+(\d+)\s+(?:\d+\s+)?(\w
 
 
 def relay_counts(stderr, marker):
-    """Per (dll, function): calls the program made itself, and the ntdll
-    calls of the whole process, in the process that opened `marker`."""
+    """Per (dll, function): the calls the program made itself (the C
+    runtime's left out), and the ntdll system calls of the whole process,
+    in the process that opened `marker`."""
     own, nt, pids = collections.Counter(), collections.Counter(), collections.Counter()
     lines = stderr.splitlines()
     for line in lines:
@@ -233,7 +234,7 @@ def relay_counts(stderr, marker):
         if not found or found.group(1) != pid:
             continue
         dll, function, ret = found.group(2).lower(), found.group(3), int(found.group(4), 16)
-        if IMAGE_BASE <= ret < IMAGE_END:
+        if IMAGE_BASE <= ret < IMAGE_END and dll != "msvcrt":
             own[f"{dll}.{function}"] += 1
         if dll == "ntdll" and function.startswith(("Nt", "Zw")):
             nt[function] += 1
@@ -271,7 +272,7 @@ def profile_setup(wine, count, out):
         stderr = wine_drive_stderr(wine, count)
     finally:
         wine.env["WINEDEBUG"] = "-all"
-    relay = relay_counts(stderr, "files\\\\f")
+    relay = relay_counts(stderr, "\\\\files\\\\")
     clean_destination(wine)
     tracer = []
 
@@ -306,7 +307,7 @@ def profile_peer(wine, mode, count, out):
         _, _, err = wine.run_console(argv, program=WIN_COPY, timeout=RUN_TIMEOUT)
     finally:
         wine.env["WINEDEBUG"] = "-all"
-    relay = relay_counts(err.decode(errors="replace"), "files\\\\f")
+    relay = relay_counts(err.decode(errors="replace"), "\\\\files\\\\")
     clean_destination(wine)
     run_peer(wine, mode, count, launcher=["strace", "-c", "-f", "-o", str(out)])
     return relay, strace_counts(out)
