@@ -15,9 +15,13 @@
 #   bench/run.sh                 all sets, 3 runs
 #   SETS="small" RUNS=5 bench/run.sh
 #
-# The files are generated under $TMPDIR (or /tmp) and removed afterwards;
-# the big set needs about 3 GiB free there. BUILD names the build folder
-# (build/bench by default).
+# The files are generated under $TMPDIR (or /tmp) and removed at the end:
+# the copies of the small and medium sets are kept until then (about
+# 1 GiB per run there), since on a file system without a journal ext4
+# skips inodes deleted in the last minutes when it allocates new ones,
+# which made a run five times slower after the one before was deleted.
+# The big set needs about 3 GiB. BUILD names the build folder (build/bench
+# by default).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -66,13 +70,21 @@ with open(f"{cd}/list.txt", "w") as out:
 PY
 }
 
+# Copies that are set aside, not deleted, until the end (see above).
+set_aside() { mv "$1" "$(mktemp -d "$WORK/kept.XXXXXX")/"; }
+
 # Prints the wall-clock and the CPU seconds (user + system) that "$@"
-# takes, then removes the destination and flushes it to disk untimed.
+# takes, then sets the destination aside (a single file is removed) and
+# flushes it to disk untimed.
 time_one() {
   local dest=$1 times
   shift
   times=$( { TIMEFORMAT='%R %U %S'; time "$@" >/dev/null; } 2>&1 )
-  rm -rf "$dest"
+  if [[ $(find "$dest" -type f | head -2 | wc -l) -gt 1 ]]; then
+    set_aside "$dest"
+  else
+    rm -rf "$dest"
+  fi
   sync
   awk '{ printf "%s %.3f\n", $1, $2 + $3 }' <<<"$times"
 }
@@ -111,7 +123,7 @@ bench_set() {
     -v ecpu="$(median 2 <<<"${engine%$'\n'}")" -v lcpu="$(median 2 <<<"${loop%$'\n'}")" \
     'BEGIN { printf "%-26s %9.3f %9.3f %9.3f %9.3f %12.2f %12.2f %10.2f %16.2f\n",
              n, e, p, l, c, e / p, e / l, e / c, ecpu / lcpu }'
-  rm -rf "$cd"
+  set_aside "$cd"
 }
 
 printf '%-26s %9s %9s %9s %9s %12s %12s %10s %16s\n' "set (median of $RUNS)" \
