@@ -52,6 +52,7 @@ PEERS = {  # label: win_copy.exe mode
     "same guarantee (temporary, flush, move)": "same-guarantee",
     "same without the flush": "no-flush",
 }
+PEER_LABELS = ("CopyFileA copier", "same guarantee (temporary, flush, move)")
 SETUP = "setup.exe, OK to message box"
 
 
@@ -137,14 +138,17 @@ def check_installed(wine, count, what):
 
 
 def run_setup(wine, count, on_ok=None, on_box=None):
-    """Seconds from pressing OK to the message box of a default installation."""
-    marks = []
+    """Seconds from pressing OK to the message box of a default
+    installation, and the processor seconds setup.exe used meanwhile."""
+    marks, cpu = [], []
 
     def on_pause(_index):
         marks.append(time.monotonic())
+        pid = setup_pid(wine)
+        cpu.append(processor_seconds(pid))
         hook = on_ok if len(marks) == 1 else on_box
         if hook:
-            hook()
+            hook(pid)
 
     run = wine.drive(["wait-dialog", "pause", f"click-async {wine_env.IDOK}",
                       "wait-msgbox", "pause", "press-ok", "wait-exit"],
@@ -154,7 +158,13 @@ def run_setup(wine, count, on_ok=None, on_box=None):
     if not text.startswith(SUCCESS):
         raise SystemExit(f"setup.exe did not succeed: {text!r}")
     check_installed(wine, count, "setup.exe")
-    return marks[1] - marks[0]
+    return marks[1] - marks[0], cpu[1] - cpu[0]
+
+
+def processor_seconds(pid):
+    """User and system seconds of a process, all its threads."""
+    fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def run_peer(wine, mode, count, launcher=()):
@@ -166,8 +176,8 @@ def run_peer(wine, mode, count, launcher=()):
     if status != 0:
         raise SystemExit(f"win_copy {mode} failed ({status}): {err.decode(errors='replace')}")
     check_installed(wine, count, f"win_copy {mode}")
-    found = re.search(rb"seconds ([0-9.]+)", out)
-    return float(found.group(1))
+    found = re.search(rb"seconds ([0-9.]+) cpu ([0-9.]+)", out)
+    return float(found.group(1)), float(found.group(2))
 
 
 def run_console_under(wine, launcher, argv):
@@ -190,25 +200,31 @@ def timing(wine, args):
           flush=True)
     programs = [SETUP, *PEERS]
     times = collections.defaultdict(list)
+    cpus = collections.defaultdict(list)
     for run in range(args.runs):
         # The order rotates, so that no program always follows the same one.
         shift = run % len(programs)
         for label in programs[shift:] + programs[:shift]:
             clean_destination(wine)
             if label == SETUP:
-                seconds = run_setup(wine, count)
+                seconds, cpu = run_setup(wine, count)
             else:
-                seconds = run_peer(wine, PEERS[label], count)
+                seconds, cpu = run_peer(wine, PEERS[label], count)
             times[label].append(seconds)
-            print(f"  run {run + 1}: {label}: {seconds:.2f} s", flush=True)
+            cpus[label].append(cpu)
+            print(f"  run {run + 1}: {label}: {seconds:.2f} s, cpu {cpu:.2f} s", flush=True)
     clean_destination(wine)
     medians = {label: statistics.median(times[label]) for label in programs}
-    copyfile = medians["CopyFileA copier"]
-    peer = medians["same guarantee (temporary, flush, move)"]
-    print(f"\n{'program':<42} {'median s':>9} {'/ CopyFileA':>12} {'/ flush peer':>13}")
+    cpu = {label: statistics.median(cpus[label]) for label in programs}
+    copyfile, peer = PEER_LABELS
+    # The processor time of the program's own process, which a busy
+    # machine disturbs less than the clock (the wineserver's not counted).
+    print(f"\n{'program':<42} {'median s':>9} {'/ CopyFileA':>12} {'/ flush peer':>13}"
+          f" {'cpu s':>7} {'cpu / CopyFileA':>16} {'cpu / flush peer':>17}")
     for label in programs:
-        print(f"{label:<42} {medians[label]:9.2f} {medians[label] / copyfile:12.2f} "
-              f"{medians[label] / peer:13.2f}")
+        print(f"{label:<42} {medians[label]:9.2f} {medians[label] / medians[copyfile]:12.2f} "
+              f"{medians[label] / medians[peer]:13.2f} {cpu[label]:7.2f} "
+              f"{cpu[label] / cpu[copyfile]:16.2f} {cpu[label] / cpu[peer]:17.2f}")
 
 
 # --- profile -----------------------------------------------------------------
@@ -254,13 +270,16 @@ def strace_counts(path):
     return counts
 
 
-def setup_pid():
-    """The host process of setup.exe (its command line names it)."""
+def setup_pid(wine):
+    """The host process of setup.exe in this session's prefix (its command
+    line names it; other prefixes may run one too)."""
+    prefix = f"WINEPREFIX={wine.prefix}".encode()
     for entry in Path("/proc").iterdir():
         if entry.name.isdigit():
             try:
                 program = (entry / "cmdline").read_bytes().split(b"\0")[0]
-                if program.lower().endswith(b"setup.exe"):
+                if (program.lower().endswith(b"setup.exe")
+                        and prefix in (entry / "environ").read_bytes().split(b"\0")):
                     return int(entry.name)
             except OSError:
                 pass
@@ -280,13 +299,13 @@ def profile_setup(wine, count, out):
     clean_destination(wine)
     tracer = []
 
-    def start():
+    def start(pid):
         tracer.append(subprocess.Popen(["strace", "-c", "-f", "-o", str(out),
-                                        "-p", str(setup_pid())],
+                                        "-p", str(pid)],
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
         time.sleep(1)  # attached to every thread before OK
 
-    def stop():
+    def stop(_pid):
         tracer[0].send_signal(signal.SIGINT)
         tracer[0].wait(30)
 
