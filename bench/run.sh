@@ -20,8 +20,10 @@
 # 1 GiB per run there), since on a file system without a journal ext4
 # skips inodes deleted in the last minutes when it allocates new ones,
 # which made a run five times slower after the one before was deleted.
-# The big set needs about 3 GiB. BUILD names the build folder (build/bench
-# by default).
+# The big set needs about 3 GiB. Other programs' deletions still slow the
+# runs there: for steadier figures point TMPDIR at a freshly made file
+# system (a loop-mounted ext4 image, say). BUILD names the build folder
+# (build/bench by default).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
