@@ -17,7 +17,7 @@
 #
 # The files are generated under $TMPDIR (or /tmp) and removed at the end:
 # the copies of the small and medium sets are kept until then (about
-# 1 GiB per run there), since on a file system without a journal ext4
+# 3 GiB per run of both), since on a file system without a journal ext4
 # skips inodes deleted in the last minutes when it allocates new ones,
 # which made a run five times slower after the one before was deleted.
 # The big set needs about 3 GiB. Other programs' deletions still slow the
