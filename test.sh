@@ -4,8 +4,9 @@
 # x86_64 and i686, the CD image (built twice, to show it is reproducible,
 # and signed with a throwaway certificate), the author's guide
 # docs/cd-authoring.md followed command by command (its image signed by a
-# key on a SoftHSM token), the fuzz targets for a bounded time, and the
-# end-to-end tests of the real setup.exe under Wine on a headless X server.
+# key on a SoftHSM token), the fuzz targets for a bounded time, the copy
+# benchmark's programs (with one short run, so that they cannot rot), and
+# the end-to-end tests of the real setup.exe under Wine on a headless X server.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -20,13 +21,16 @@ build() {  # preset [extra cmake arguments...]
 }
 
 echo "== setup.exe (Windows x86_64, i686)"
-build mingw-x86_64
+build mingw-x86_64 -DORVIK_BUILD_BENCH=ON  # with the Wine benchmark's copiers
 build mingw-i686
 
-echo "== native build with the end-to-end tests of setup.exe"
-build native -DORVIK_E2E_SETUP_EXE="$PWD/build/mingw-x86_64/platform/win32/setup.exe" \
+echo "== native build with the end-to-end tests of setup.exe and the copy benchmark"
+build native -DORVIK_BUILD_BENCH=ON -DORVIK_E2E_SETUP_EXE="$PWD/build/mingw-x86_64/platform/win32/setup.exe" \
              -DORVIK_E2E_UI_DRIVER="$PWD/build/mingw-x86_64/tests/e2e/ui_driver/ui_driver.exe" \
              -DORVIK_E2E_CD_IMAGE="$PWD/build/mingw-x86_64/orvik8.iso"
+
+echo "== copy benchmark, one short run (times only, no limits)"
+SETS=small RUNS=1 bash bench/run.sh
 
 echo "== CD image, checked by the native orvik-cdcheck"
 cmake --build --preset mingw-x86_64 --target cd-image

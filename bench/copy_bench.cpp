@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   files.MapDrive('C', argv[2]);
   files.SetCurrentDrive('C');
   std::string message;
-  const int result = orvik::CopyInstallFiles(
+  const orvik::InstallResult result = orvik::CopyInstallFiles(
       files, 0, 'D', 'e', std::string("C:\\") + argv[3], message);
   if (result != orvik::InstallResult::kOk) {
     std::fprintf(stderr, "%s\n%s", orvik::InstallResultName(result),

@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
 # Copy benchmark: the copy engine's native build (bench/copy_bench.cpp)
-# against cp and a plain loop of 32 KiB read/write calls (copy_loop.cpp),
-# side by side on the same generated files with a warm page cache:
+# against cp, a plain loop of 32 KiB read/write calls, and its peer with
+# the same guarantee: the loop into a temporary file created exclusively
+# in the destination folder, fsynced and renamed over its name
+# (copy_loop.cpp), side by side on the same generated files with a warm
+# page cache:
 #   big     one file of 1 GiB
 #   small   5,000 files of 1-64 KiB
 #   medium  200 files of 1-4 MiB
 # Prints the median wall-clock time of RUNS runs per program, the ratios
-# engine/cp and engine/loop (the target: engine/loop <= 1.1 on every set),
-# and engine/loop over CPU time (user + system), which a busy machine
-# disturbs less than the wall clock.
+# engine/peer, engine/loop and engine/cp, and engine/loop over CPU time
+# (user + system), which a busy machine disturbs less than the wall clock.
 #
 #   bench/run.sh                 all sets, 3 runs
 #   SETS="small" RUNS=5 bench/run.sh
 #
-# The files are generated under $TMPDIR (or /tmp) and removed afterwards;
-# the big set needs about 3 GiB free there. Not part of CI.
+# The files are generated under $TMPDIR (or /tmp) and removed at the end:
+# the copies of the small and medium sets are kept until then (about
+# 3 GiB per run of both), since on a file system without a journal ext4
+# skips inodes deleted in the last minutes when it allocates new ones,
+# which made a run five times slower after the one before was deleted.
+# The big set needs about 3 GiB. Other programs' deletions still slow the
+# runs there: for steadier figures point TMPDIR at a freshly made file
+# system (a loop-mounted ext4 image, say). BUILD names the build folder
+# (build/bench by default).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -63,13 +72,21 @@ with open(f"{cd}/list.txt", "w") as out:
 PY
 }
 
+# Copies that are set aside, not deleted, until the end (see above).
+set_aside() { mv "$1" "$(mktemp -d "$WORK/kept.XXXXXX")/"; }
+
 # Prints the wall-clock and the CPU seconds (user + system) that "$@"
-# takes, then removes the destination and flushes it to disk untimed.
+# takes, then sets the destination aside (a single file is removed) and
+# flushes it to disk untimed.
 time_one() {
   local dest=$1 times
   shift
   times=$( { TIMEFORMAT='%R %U %S'; time "$@" >/dev/null; } 2>&1 )
-  rm -rf "$dest"
+  if [[ $(find "$dest" -type f | head -2 | wc -l) -gt 1 ]]; then
+    set_aside "$dest"
+  else
+    rm -rf "$dest"
+  fi
   sync
   awk '{ printf "%s %.3f\n", $1, $2 + $3 }' <<<"$times"
 }
@@ -80,6 +97,7 @@ median() { awk -v c="$1" '{ print $c }' | sort -n | awk '{ v[NR] = $1 } END { pr
 run_engine() { "$ENGINE" "$1" "$WORK" dest; }
 run_cp() { mkdir "$WORK/dest" && (cd "$1" && xargs -d '\n' -a list.txt cp -t "$WORK/dest"); }
 run_loop() { mkdir "$WORK/dest" && "$LOOP" "$1/list.txt" "$1" "$WORK/dest"; }
+run_peer() { mkdir "$WORK/dest" && "$LOOP" --same-guarantee "$1/list.txt" "$1" "$WORK/dest"; }
 
 bench_set() {
   local label=$1 cd=$WORK/$2
@@ -87,29 +105,32 @@ bench_set() {
   generate "$cd" "$@"
   cat "$cd"/files/*/* >/dev/null  # warm the page cache
   sync  # no writeback of the generated files during the timings
-  local engine="" cp="" loop="" run tool
+  local engine="" cp="" loop="" peer="" run tool
   # The order rotates, so that no program always follows the same one.
-  local orders=("engine cp loop" "cp loop engine" "loop engine cp")
+  local orders=("engine cp loop peer" "cp loop peer engine" "loop peer engine cp"
+                "peer engine cp loop")
   for run in $(seq "$RUNS"); do
-    for tool in ${orders[$(( (run - 1) % 3 ))]}; do
+    for tool in ${orders[$(( (run - 1) % 4 ))]}; do
       case $tool in
         engine) engine+="$(time_one "$WORK/dest" run_engine "$cd")"$'\n' ;;
         cp) cp+="$(time_one "$WORK/dest" run_cp "$cd")"$'\n' ;;
         loop) loop+="$(time_one "$WORK/dest" run_loop "$cd")"$'\n' ;;
+        peer) peer+="$(time_one "$WORK/dest" run_peer "$cd")"$'\n' ;;
       esac
     done
   done
   awk -v n="$label" \
-    -v e="$(median 1 <<<"${engine%$'\n'}")" -v c="$(median 1 <<<"${cp%$'\n'}")" \
-    -v l="$(median 1 <<<"${loop%$'\n'}")" \
+    -v e="$(median 1 <<<"${engine%$'\n'}")" -v p="$(median 1 <<<"${peer%$'\n'}")" \
+    -v l="$(median 1 <<<"${loop%$'\n'}")" -v c="$(median 1 <<<"${cp%$'\n'}")" \
     -v ecpu="$(median 2 <<<"${engine%$'\n'}")" -v lcpu="$(median 2 <<<"${loop%$'\n'}")" \
-    'BEGIN { printf "%-26s %9.3f %9.3f %9.3f %10.2f %12.2f %16.2f\n",
-             n, e, c, l, e / c, e / l, ecpu / lcpu }'
-  rm -rf "$cd"
+    'BEGIN { printf "%-26s %9.3f %9.3f %9.3f %9.3f %12.2f %12.2f %10.2f %16.2f\n",
+             n, e, p, l, c, e / p, e / l, e / c, ecpu / lcpu }'
+  set_aside "$cd"
 }
 
-printf '%-26s %9s %9s %9s %10s %12s %16s\n' "set (median of $RUNS)" "engine s" \
-  "cp s" "loop s" "engine/cp" "engine/loop" "cpu engine/loop"
+printf '%-26s %9s %9s %9s %9s %12s %12s %10s %16s\n' "set (median of $RUNS)" \
+  "engine s" "peer s" "loop s" "cp s" "engine/peer" "engine/loop" "engine/cp" \
+  "cpu engine/loop"
 for set in $SETS; do
   case $set in
     big) bench_set "one 1 GiB file" big 1 $((1 << 30)) $((1 << 30)) ;;
