@@ -312,6 +312,24 @@ PosixFileSystem::MoveResult PosixFileSystem::MoveToNewName(const std::string& fr
   return FileSystem::MoveToNewName(from, to);
 }
 
+std::vector<std::string> PosixFileSystem::FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  const auto host = HostPath(folder);
+  if (!host) return names;
+  const std::unique_ptr<DIR, CloseListing> listing(::opendir(host->c_str()));
+  if (listing == nullptr) return names;
+  while (const dirent* entry = ::readdir(listing.get())) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  return names;
+}
+
+bool PosixFileSystem::RemoveFolder(const std::string& folder) {
+  const auto host = HostPath(folder);
+  return host && ::rmdir(host->c_str()) == 0;
+}
+
 bool PosixFileSystem::Exists(const std::string& path) {
   const auto host = HostPath(path);
   if (!host) return false;
