@@ -17,6 +17,7 @@
 #include "engine/debug_log.h"
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
+#include "engine/temporary_file.h"
 
 namespace orvik {
 
@@ -131,42 +132,14 @@ bool SamePath(const std::string& a, const std::string& b) {
 }
 
 // A copy of this program beside the product, so that the registration's
-// uninstall command works without the CD; written, flushed and moved into
-// place like the product's files.
+// uninstall command works without the CD.
 bool InstallUninstaller(FileSystem& files, const std::string& program,
                         const std::string& dest) {
   const std::string target = dest + "\\" + kUninstallerName;
   if (SamePath(program, target)) return true;  // a repair run from the copy itself
-  auto source = files.OpenForReading(program);
-  if (!source) return false;
-  std::unique_ptr<File> temporary;
-  std::string temporary_path;
-  for (int attempt = 0; attempt < 16 && !temporary; ++attempt) {
-    temporary_path = dest + "\\~orvik-uninstall" + std::to_string(attempt) + ".tmp";
-    temporary = files.CreateExclusive(temporary_path);
-  }
-  if (!temporary) return false;
-  char buffer[32768];
-  bool copied = true;
-  for (;;) {
-    const std::int64_t got = source->Read(buffer, sizeof buffer);
-    if (got == 0) break;
-    if (got < 0 ||
-        temporary->Write(buffer, static_cast<std::size_t>(got)) != static_cast<std::size_t>(got)) {
-      copied = false;
-      break;
-    }
-  }
-  copied = copied && temporary->Flush();
-  copied = temporary->Close() && copied;
-  if (copied && files.MoveReplacing(temporary_path, target)) return true;
-  files.RemoveFile(temporary_path);
-  return false;
+  return CopyFileInPlace(files, program, target);
 }
 
-// What the receipt says of every file the run left in the folder: the
-// digests the engine took while writing, and for the files kept as they
-// were, and the uninstaller, the digests of what is there now.
 // An earlier installation's files that this one did not replace (another
 // language's help, say) stay the installation's while they are unchanged,
 // so the removal takes them too.
@@ -320,8 +293,9 @@ int InstallUnattended(const UnattendedOptions& options, UnattendedHost& host, bo
   }
   const std::string text = FormatReceipt(receipt);
   services.files.RemoveFile(earlier_path);
-  for (const std::string& path : {receipt_path, receipt.receipt_copy}) {
-    if (path.empty() || host.ReplaceFile(path, text)) continue;
+  // The folder's own receipt last: it is what the removal reads.
+  for (const std::string& path : {receipt.receipt_copy, receipt_path}) {
+    if (path.empty() || WriteFileInPlace(services.files, path, text)) continue;
     LogStepFailed("write receipt", path);
     host.WriteError("orvik-install: installed, but the receipt " + path +
                     " cannot be written\n");

@@ -59,9 +59,6 @@ class UnattendedHost {
   // folder that `receives_files`, add to it or write what it will hold.
   virtual bool OnlyAdministratorsCanChange(const std::string& folder,
                                            bool receives_files) = 0;
-  // Writes `content` under a temporary name beside `path`, then moves it
-  // over `path` (a link there is replaced, never written through).
-  virtual bool ReplaceFile(const std::string& path, const std::string& content) = 0;
   // "2026-12-08T14:03:11Z"
   virtual std::string UtcTime() = 0;
   // The opened, unbuffered log, or null; the earlier runs' lines kept at

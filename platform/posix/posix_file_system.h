@@ -41,6 +41,7 @@ class PosixFileSystem : public FileSystem {
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
   std::unique_ptr<File> CreateExclusive(const std::string& path) override;
   bool MoveReplacing(const std::string& from, const std::string& to) override;
+  MoveResult MoveToNewName(const std::string& from, const std::string& to) override;
   bool Exists(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   bool IsLink(const std::string& path) override;

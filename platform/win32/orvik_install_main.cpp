@@ -135,9 +135,6 @@ class Win32UnattendedHost : public UnattendedHost {
   bool OnlyAdministratorsCanChange(const std::string& folder, bool receives_files) override {
     return OnlyAdministratorsControl(folder, receives_files);
   }
-  bool ReplaceFile(const std::string& path, const std::string& content) override {
-    return ReplaceFileWith(path, content);
-  }
   std::string UtcTime() override { return UtcNow(); }
   std::FILE* OpenLog(const std::string& path) override { return OpenDebugLogFile(path, kLogStart); }
   bool Register(const Registration& entry, bool machine) override {

@@ -10,6 +10,8 @@ class Win32FileSystem : public FileSystem {
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
   std::unique_ptr<File> CreateExclusive(const std::string& path) override;
   bool MoveReplacing(const std::string& from, const std::string& to) override;
+  MoveResult MoveToNewName(const std::string& from, const std::string& to) override;
+  std::unique_ptr<BackgroundQueue> StartBackgroundQueue() override;
   bool InUse(const std::string& path) override;
   bool MoveAtRestart(const std::string& from, const std::string& to) override;
   bool Exists(const std::string& path) override;

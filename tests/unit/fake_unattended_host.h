@@ -71,15 +71,6 @@ class UnattendedHostFake : public UnattendedHost {
     checked.push_back(folder + (receives_files ? " receives" : ""));
     return user_controlled.count(folder) == 0;
   }
-  // Nothing is allocated once the file is written, as in the real host.
-  bool ReplaceFile(const std::string& path, const std::string& content) override {
-    const auto host_path = files.HostPath(path);
-    if (!host_path) return false;
-    std::FILE* file = std::fopen(host_path->c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    return std::fclose(file) == 0 && written;
-  }
   std::string UtcTime() override { return "2026-12-08T14:03:11Z"; }
   std::FILE* OpenLog(const std::string& path) override {
     const auto host_path = files.HostPath(path);
