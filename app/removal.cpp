@@ -171,6 +171,10 @@ class Removal {
         status = kExitInUse;
       }
     }
+    // What could not be removed stays registered, with its receipt (the
+    // files removed are skipped next time), so that the removal can be
+    // run again.
+    if (status != kExitSuccess) return status;
     if (EndsWith(receipt.shortcut, kShortcutSuffix) && files_.RemoveFile(receipt.shortcut))
       WriteDebugLog("Removed %s\n", receipt.shortcut.c_str());
     UnregisterEverywhere(host_, receipt.version, elevated_);

@@ -327,6 +327,7 @@ class Installation {
     for (const std::string& path : {receipt_.receipt_copy, receipt_path_}) {
       if (path.empty() || WriteFileInPlace(services_.files, path, text)) continue;
       host_.Unregister(key, elevated_);
+      if (!receipt_.receipt_copy.empty()) services_.files.RemoveFile(receipt_.receipt_copy);
       return Refuse(kExitReceipt, "write receipt", path,
                     "installed, but the receipt " + path + " cannot be written");
     }
