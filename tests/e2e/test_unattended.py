@@ -126,6 +126,15 @@ class UnattendedTest(UnattendedInstallChecks, UnattendedCase):
         # Run after run in one file: a fleet's history.
         self.assertEqual(self.run_install("--language", "de", "--dest", folder, "--log", log)[0], 0)
         self.assertLog(run + run, path=self.wine.c_path(log))
+        # A history past its bound keeps its last runs whole.
+        record = b"Entering dlg\n" + b"x" * 200 + b"\n"
+        long_history = b"==== orvik-install 8.0, old run\n" + record * 25000
+        self.wine.c_path(log).write_bytes(long_history + b"==== orvik-install 8.0, last\n" + record)
+        self.assertEqual(self.run_install("--language", "de", "--dest", folder, "--log", log)[0], 0)
+        kept = self.wine.c_path(log).read_bytes()
+        self.assertTrue(kept.startswith(b"==== orvik-install 8.0, "), kept[:80])
+        self.assertLess(len(kept), len(long_history))
+        self.assertTrue(kept.endswith(b"==== exit 0 ERROR_SUCCESS\n"))
 
     def test_windows_switches_and_quiet(self):
         self.insert_cd("f")
