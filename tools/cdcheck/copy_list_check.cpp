@@ -20,16 +20,13 @@ namespace {
 // Setup never gives a copy-list drive.
 constexpr char kNoCopyListDrive = 0;
 using cd_format::kCopyListDriveMark;
-// The longest line, line break included, that the format allows.
-constexpr std::size_t kCopyListLineBytes = 99;
-// Setup's product version before a message file says otherwise.
-constexpr int kSetupStartVersion = cd_format::kCurrentProductVersion;
 
 std::string Code(InstallResult result) { return std::to_string(ResultCode(result)); }
 
 int VersionOf(const std::map<char, int>& versions, char language) {
   const auto known = versions.find(language);
-  return known != versions.end() ? known->second : kSetupStartVersion;
+  // Setup's version until a message file says otherwise.
+  return known != versions.end() ? known->second : cd_format::kCurrentProductVersion;
 }
 
 std::string Entries(long long count) {
@@ -186,11 +183,11 @@ void CopyListChecker::CheckLineLengths(const ListRun& run,
                                        const std::vector<std::uint64_t>& sizes,
                                        std::size_t lines_read) {
   for (std::size_t i = 0; i < sizes.size() && i < lines_read; ++i)
-    if (sizes[i] > kCopyListLineBytes)
-      out_.Add(Rule::kCopyListLongLine, {run.display, i + 1, kCopyListLineBytes + 1},
+    if (sizes[i] > cd_format::kCopyListLineBytes)
+      out_.Add(Rule::kCopyListLongLine, {run.display, i + 1, cd_format::kCopyListLineBytes + 1},
                "the line is " + std::to_string(sizes[i]) +
                    " bytes long with its line break, more than the " +
-                   std::to_string(kCopyListLineBytes) +
+                   std::to_string(cd_format::kCopyListLineBytes) +
                    " a copy-list line may have; earlier releases of Setup read "
                    "the rest as a line of its own");
 }
@@ -376,10 +373,6 @@ CopyListChecker::Checked CopyListChecker::Check(const std::string& list_name,
   return checked;
 }
 
-std::string ShortcutTarget(int product_version) {
-  return "orvik" + std::to_string(product_version) + ".exe";
-}
-
 // The position of the first entry that lands on `folded_name`, among those
 // that are copied or those only checked.
 std::optional<std::size_t> FirstEntryNamed(const CopyList& list,
@@ -410,7 +403,7 @@ std::string CheckOnlyHint(const CopyList& list, const std::string& folded_target
 void CheckShortcutTarget(const std::string& display, const CopyList& list,
                          int product_version, const std::vector<std::string>& languages,
                          Diagnostics& out) {
-  const std::string target = ShortcutTarget(product_version);
+  const std::string target = cd_format::ProgramName(product_version);
   const std::string folded_target = FoldCase("\\" + target);
   if (FirstEntryNamed(list, folded_target, false)) return;
   out.Add(Rule::kCopyListShortcutTargetMissing, {display},
