@@ -1,5 +1,6 @@
 #include "tools/cdcheck/copy_list_check.h"
 
+#include <optional>
 #include <set>
 #include <utility>
 
