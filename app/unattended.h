@@ -59,9 +59,6 @@ class UnattendedHost {
   // folder that `receives_files`, add to it or write what it will hold.
   virtual bool OnlyAdministratorsCanChange(const std::string& folder,
                                            bool receives_files) = 0;
-  // Writes `content` under a temporary name beside `path`, then moves it
-  // over `path` (a link there is replaced, never written through).
-  virtual bool ReplaceFile(const std::string& path, const std::string& content) = 0;
   // "2026-12-08T14:03:11Z"
   virtual std::string UtcTime() = 0;
   // The opened, unbuffered log, or null; the earlier runs' lines kept at
@@ -74,12 +71,6 @@ class UnattendedHost {
   // The InstallLocation of the entry, when there is one.
   virtual std::optional<std::string> RegisteredFolder(const std::string& key,
                                                       bool machine) = 0;
-  // The names in a folder (files and folders, without "." and "..").
-  virtual std::vector<std::string> FolderEntries(const std::string& folder) = 0;
-  // Removes the folder if it is empty.
-  virtual bool RemoveEmptyFolder(const std::string& folder) = 0;
-  // Leaves the file to be removed when the machine next starts.
-  virtual bool RemoveAtRestart(const std::string& path) = 0;
   // The programs holding the file open, as Windows can tell them
   // ("Orvik (1234)"); empty when it cannot.
   virtual std::string ProgramsUsing(const std::string& path) = 0;

@@ -13,6 +13,7 @@
 #include "engine/result_codes.h"
 #include "engine/settings_file.h"
 #include "engine/sha256.h"
+#include "engine/temporary_file.h"
 
 namespace orvik {
 
@@ -27,69 +28,6 @@ constexpr MessageLines kDestFolderFailedLines = cd_format::kDestFolderFailedText
 constexpr MessageLines kCopyListFailedLines = cd_format::kCopyListMissingText;
 constexpr MessageLines kFileFailedLines = cd_format::kFileFailedText;
 constexpr MessageLines kSuccessLines = cd_format::kSuccessText;
-
-// Each file is written under such a name beside its destination. A name
-// that is taken (left over, or planted) is skipped for the next one.
-constexpr char kTemporaryPrefix[] = "\\~orvik";
-constexpr char kTemporarySuffix[] = ".tmp";
-constexpr int kTemporaryNameTries = 100;
-
-// The temporary file of one copy: removed unless it was moved into place,
-// whichever way the copy ends.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(FileSystem& files) : files_(files) {}
-  ~TemporaryFile() { Discard(); }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  // Creates the first free name in `folder`; false when none can be had.
-  bool Create(const std::string& folder) {
-    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
-      const std::string path = folder + kTemporaryPrefix +
-                               std::to_string(attempt) + kTemporarySuffix;
-      file_ = files_.CreateExclusive(path);
-      if (file_) {
-        path_ = path;
-        return true;
-      }
-      // Only a name in use is worth another try.
-      if (!files_.Exists(path)) return false;
-    }
-    return false;
-  }
-
-  File& file() { return *file_; }
-  const std::string& path() const { return path_; }
-
-  // Gives up the name: it is no longer ours to remove.
-  void Release() { path_.clear(); }
-
-  // Moves the file, closed by now, over `dest_path`; false when the move
-  // fails (the file is then removed with this object).
-  bool MoveTo(const std::string& dest_path) {
-    if (!files_.MoveReplacing(path_, dest_path)) return false;
-    path_.clear();
-    return true;
-  }
-
-  // Moves the file at `dest_path` here, so that this name keeps it.
-  bool TakeOver(const std::string& dest_path) {
-    file_.reset();
-    return files_.MoveReplacing(dest_path, path_);
-  }
-
- private:
-  void Discard() {
-    file_.reset();
-    if (!path_.empty()) files_.RemoveFile(path_);
-    path_.clear();
-  }
-
-  FileSystem& files_;
-  std::unique_ptr<File> file_;
-  std::string path_;
-};
 
 std::string SupportLines() {
   return std::string("Contact Ostmarrow at ") + kSupportTelephone + ",\n" +
@@ -109,8 +47,22 @@ std::string OutOfMemoryText() {
 // over its destination.
 struct StagedFile {
   std::unique_ptr<TemporaryFile> temporary;
+  std::string source_path;
   std::string dest_path;
 };
+
+// A copy whose data is written: it is flushed, closed and (installing file
+// by file) moved into place, on the background queue while the next file
+// is read. The step that failed, if one did, is told back.
+struct FinishingFile {
+  StagedFile file;
+  CopyStep failed = CopyStep::kNone;
+};
+
+// Larger transfers for the files that are copied as raw bytes; the
+// settings files keep the chunk, whose size decides which language lines
+// are patched.
+constexpr std::size_t kRawTransfer = std::size_t{1} << 20;
 
 // A file moved into place by an all-or-nothing run, with the earlier file
 // it replaced kept under a temporary name until the run has succeeded.
@@ -162,11 +114,18 @@ class CopyRun {
     if (read != InstallResult::kOk) return read;
     const InstallResult named = CheckDestinationNames(list);
     if (named != InstallResult::kOk) return named;
+    queue_ = files_.StartBackgroundQueue();
     for (std::size_t position = 0; position < list.entries.size(); ++position) {
       const InstallResult result =
           HandleEntry(list.entries[position], position);
-      if (result != InstallResult::kOk) return result;
+      if (result != InstallResult::kOk) {
+        // An earlier file whose finishing failed is the run's first failure.
+        const InstallResult earlier = CollectFinishing();
+        return earlier != InstallResult::kOk ? earlier : result;
+      }
     }
+    const InstallResult last = CollectFinishing();
+    if (last != InstallResult::kOk) return last;
     if (all_or_nothing_) {
       const InstallResult placed = PlaceAll();
       if (placed != InstallResult::kOk) return placed;
@@ -182,6 +141,8 @@ class CopyRun {
       buffer_ = files_.AllocateBuffer(size);
       if (buffer_) {
         chunk_ = size;
+        // Without it the raw files go through the chunk too.
+        raw_buffer_ = files_.AllocateBuffer(kRawTransfer);
         return true;
       }
     }
@@ -294,10 +255,6 @@ class CopyRun {
       report_.files.push_back(std::move(kept));
       return InstallResult::kOk;
     }
-    // Copying a file onto itself would replace the CD's own file.
-    if (files_.SameFile(source_path, dest_path))
-      return Fail(InstallResult::kDestFileFailed, kFileFailedLines,
-                  CopyStep::kOwnSource, dest_path);
     InstalledFile installed;
     installed.name = dest_name->substr(1);
     const InstallResult result =
@@ -313,19 +270,94 @@ class CopyRun {
                             const std::string& dest_path,
                             SettingsFile settings, InstalledFile& installed) {
     auto temporary = std::make_unique<TemporaryFile>(files_);
-    if (!temporary->Create(dest_dir_))
+    if (!temporary->Create(dest_dir_, next_temporary_))
       return Fail(InstallResult::kDestFileFailed, kFileFailedLines,
                   CopyStep::kCreateTemporary, dest_path);
     const InstallResult copied =
         CopyFileContent(source, temporary->file(), source_path, dest_path,
                         settings, installed);
     if (copied != InstallResult::kOk) return copied;
-    if (all_or_nothing_) {
-      staged_.push_back({std::move(temporary), dest_path});
-      return InstallResult::kOk;
+    return HandToFinishing({std::move(temporary), source_path, dest_path});
+  }
+
+  // One file at a time is finishing: the one before is collected first,
+  // and its failure is the run's.
+  InstallResult HandToFinishing(StagedFile file) {
+    const InstallResult earlier = CollectFinishing();
+    if (earlier != InstallResult::kOk) return earlier;
+    finishing_ = std::make_unique<FinishingFile>();
+    finishing_->file = std::move(file);
+    if (!queue_) {
+      Finish(*finishing_);
+      return CollectFinishing();
     }
-    if (!temporary->MoveTo(dest_path)) return FailMove(dest_path);
+    FinishingFile* const job = finishing_.get();
+    queue_->Run([this, job] {
+      try {
+        Finish(*job);
+      } catch (...) {
+        job->failed = CopyStep::kAllocate;
+      }
+    });
     return InstallResult::kOk;
+  }
+
+  // Runs on the background queue when there is one: touches nothing but
+  // the file and the file system.
+  FinishingFile& Finish(FinishingFile& job) {
+    File& file = job.file.temporary->file();
+    // On the disk before it takes the name: after a power loss the name
+    // holds the old file or the whole new one, never a file of zeros.
+    if (!file.Flush()) {
+      job.failed = CopyStep::kFlush;
+      return job;
+    }
+    if (!file.Close()) {
+      job.failed = CopyStep::kWrite;
+      return job;
+    }
+    if (!all_or_nothing_) job.failed = MoveIntoPlace(job.file);
+    return job;
+  }
+
+  // A new name takes no look before the move; only a name that is taken
+  // is checked for being the source itself, which a copy would replace.
+  CopyStep MoveIntoPlace(StagedFile& file) {
+    switch (files_.MoveToNewName(file.temporary->path(), file.dest_path)) {
+      case FileSystem::MoveResult::kMoved:
+        file.temporary->Release();
+        return CopyStep::kNone;
+      case FileSystem::MoveResult::kNameTaken:
+        if (files_.SameFile(file.source_path, file.dest_path)) return CopyStep::kOwnSource;
+        return file.temporary->MoveTo(file.dest_path) ? CopyStep::kNone : CopyStep::kMove;
+      case FileSystem::MoveResult::kFailed:
+        break;
+    }
+    return CopyStep::kMove;
+  }
+
+  // Waits for the finishing file, if any, and turns its outcome into the
+  // run's: staged for an all-or-nothing run, or a failure of its own.
+  InstallResult CollectFinishing() {
+    if (!finishing_) return InstallResult::kOk;
+    if (queue_) queue_->Wait();
+    const std::unique_ptr<FinishingFile> job = std::move(finishing_);
+    const std::string& dest_path = job->file.dest_path;
+    switch (job->failed) {
+      case CopyStep::kNone:
+        if (all_or_nothing_) staged_.push_back(std::move(job->file));
+        return InstallResult::kOk;
+      case CopyStep::kFlush:
+      case CopyStep::kWrite:
+        return FailWrite(dest_path, job->failed);
+      case CopyStep::kOwnSource:
+        return Fail(InstallResult::kDestFileFailed, kFileFailedLines, CopyStep::kOwnSource,
+                    dest_path);
+      case CopyStep::kAllocate:
+        throw std::bad_alloc();
+      default:
+        return FailMove(dest_path);
+    }
   }
 
   InstallResult CopyFileContent(File& source, File& dest,
@@ -336,13 +368,15 @@ class CopyRun {
     LanguageLinePatcher patcher(settings != SettingsFile::kNone ? language_
                                                                 : '\0');
     Sha256 digest;
-    char* const buffer = buffer_.get();
+    const bool raw = settings == SettingsFile::kNone && raw_buffer_;
+    char* const buffer = raw ? raw_buffer_.get() : buffer_.get();
+    const std::size_t transfer = raw ? kRawTransfer : chunk_;
     bool at_line_start = true;
     for (;;) {
-      const std::int64_t got = source.Read(buffer, chunk_);
+      const std::int64_t got = source.Read(buffer, transfer);
       if (got == 0) break;
       // A damaged CD must not pass for the end of the file.
-      if (got < 0 || static_cast<std::uint64_t>(got) > chunk_)
+      if (got < 0 || static_cast<std::uint64_t>(got) > transfer)
         return Fail(InstallResult::kSourceFileFailed, kFileFailedLines,
                     CopyStep::kReadSource, source_path);
       const auto size = static_cast<std::size_t>(got);
@@ -359,10 +393,6 @@ class CopyRun {
       if (digests_) digest.Add(line.data(), line.size());
       installed.size += line.size();
     }
-    // On the disk before it takes the name: after a power loss the name
-    // holds the old file or the whole new one, never a file of zeros.
-    if (!dest.Flush()) return FailWrite(dest_path, CopyStep::kFlush);
-    if (!dest.Close()) return FailWrite(dest_path);
     if (digests_) installed.sha256 = digest.HexDigest();
     return InstallResult::kOk;
   }
@@ -417,19 +447,25 @@ class CopyRun {
     return InstallResult::kOk;
   }
 
-  // The earlier file, if any, steps aside under a temporary name of its
-  // own before the new one takes its name.
+  // A name that is free is taken at once; an earlier file steps aside
+  // under a temporary name of its own before the new one takes its name.
   InstallResult Place(StagedFile& staged, std::vector<PlacedFile>& placed) {
-    std::unique_ptr<TemporaryFile> earlier;
-    if (files_.Exists(staged.dest_path)) {
-      earlier = std::make_unique<TemporaryFile>(files_);
-      if (!earlier->Create(dest_dir_) || !earlier->TakeOver(staged.dest_path))
-        return FailMove(staged.dest_path);
+    const auto moved = files_.MoveToNewName(staged.temporary->path(), staged.dest_path);
+    if (moved == FileSystem::MoveResult::kMoved) {
+      staged.temporary->Release();
+      placed.push_back({staged.dest_path, nullptr});
+      return InstallResult::kOk;
     }
+    if (moved == FileSystem::MoveResult::kFailed) return FailMove(staged.dest_path);
+    if (files_.SameFile(staged.source_path, staged.dest_path))
+      return Fail(InstallResult::kDestFileFailed, kFileFailedLines, CopyStep::kOwnSource,
+                  staged.dest_path);
+    auto earlier = std::make_unique<TemporaryFile>(files_);
+    if (!earlier->Create(dest_dir_, next_temporary_) || !earlier->TakeOver(staged.dest_path))
+      return FailMove(staged.dest_path);
     if (!staged.temporary->MoveTo(staged.dest_path)) {
       const InstallResult failed = FailMove(staged.dest_path);
-      if (earlier && files_.MoveReplacing(earlier->path(), staged.dest_path))
-        earlier->Release();
+      if (files_.MoveReplacing(earlier->path(), staged.dest_path)) earlier->Release();
       return failed;
     }
     placed.push_back({staged.dest_path, std::move(earlier)});
@@ -474,8 +510,14 @@ class CopyRun {
   std::string& message_;
   std::unique_ptr<HeldFolder> held_folder_;
   std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<char[]> raw_buffer_;
   std::size_t chunk_ = 0;
+  unsigned next_temporary_ = 0;
   std::vector<StagedFile> staged_;
+  std::unique_ptr<FinishingFile> finishing_;
+  // Last, so that it is destroyed first: its end waits for the job that
+  // works on finishing_ and files_.
+  std::unique_ptr<BackgroundQueue> queue_;
 };
 
 }  // namespace

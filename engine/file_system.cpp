@@ -16,9 +16,21 @@ bool FileSystem::MoveReplacing(const std::string&, const std::string&) {
   return false;
 }
 
+FileSystem::MoveResult FileSystem::MoveToNewName(const std::string& from,
+                                                const std::string& to) {
+  if (Exists(to)) return MoveResult::kNameTaken;
+  return MoveReplacing(from, to) ? MoveResult::kMoved : MoveResult::kFailed;
+}
+
+std::unique_ptr<BackgroundQueue> FileSystem::StartBackgroundQueue() { return nullptr; }
+
 bool FileSystem::InUse(const std::string&) { return false; }
 
 bool FileSystem::MoveAtRestart(const std::string&, const std::string&) { return false; }
+
+std::vector<std::string> FileSystem::FolderEntries(const std::string&) { return {}; }
+
+bool FileSystem::RemoveFolder(const std::string&) { return false; }
 
 bool FileSystem::Exists(const std::string& path) {
   auto file = OpenForReading(path);

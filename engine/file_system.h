@@ -8,8 +8,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace orvik {
 
@@ -71,6 +73,20 @@ enum class CreateFolderResult {
   kOtherError,
 };
 
+// Runs jobs one at a time, in the order given, on a thread of its own.
+class BackgroundQueue {
+ public:
+  virtual ~BackgroundQueue() = default;  // waits for the job in hand
+  BackgroundQueue() = default;
+  BackgroundQueue(const BackgroundQueue&) = delete;
+  BackgroundQueue& operator=(const BackgroundQueue&) = delete;
+
+  // Starts `job` once the one before it has ended. The job must not throw.
+  virtual void Run(std::function<void()> job) = 0;
+  // Returns when the job in hand, if any, has ended.
+  virtual void Wait() = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -82,14 +98,28 @@ class FileSystem {
   // Read-only file systems keep the default, which cannot.
   virtual std::unique_ptr<File> CreateExclusive(const std::string& path);
   // Renames `from` to `to` in one step, replacing a file or link of that
-  // name (never what a link points to), and makes it durable.
+  // name (never what a link points to). Durability is the caller's: flush
+  // the file before.
   virtual bool MoveReplacing(const std::string& from, const std::string& to);
+  // Renames `from` to `to` unless something of that name is there: the
+  // common case of a new installation costs no look at the name before.
+  enum class MoveResult { kMoved, kNameTaken, kFailed };
+  virtual MoveResult MoveToNewName(const std::string& from, const std::string& to);
+  // A thread of its own for work that may overlap the caller's, such as
+  // flushing and moving one file while the next is read; null where the
+  // platform offers none, and the work is then done in place.
+  virtual std::unique_ptr<BackgroundQueue> StartBackgroundQueue();
   // Whether another program has the file open in a way that keeps it
   // from being replaced (a sharing violation); false when unknown.
   virtual bool InUse(const std::string& path);
-  // Leaves `from` to replace `to` when the machine next starts; false when
-  // that cannot be arranged (it needs an administrator).
+  // Leaves `from` to replace `to` when the machine next starts, or with an
+  // empty `to` to be removed then; false when that cannot be arranged (it
+  // needs an administrator).
   virtual bool MoveAtRestart(const std::string& from, const std::string& to);
+  // The names in a folder, files and folders, without "." and "..".
+  virtual std::vector<std::string> FolderEntries(const std::string& folder);
+  // Removes the folder if it is empty.
+  virtual bool RemoveFolder(const std::string& folder);
   // Whether something of that name is there, even when it cannot be
   // opened; by default, whether it opens for reading.
   virtual bool Exists(const std::string& path);

@@ -10,5 +10,6 @@ set(ORVIK_ENGINE_SOURCES
   result_codes.cpp
   settings_file.cpp
   sha256.cpp
+  temporary_file.cpp
 )
 list(TRANSFORM ORVIK_ENGINE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

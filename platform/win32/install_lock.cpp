@@ -9,25 +9,18 @@ const char kInstallMutexName[] = "Global\\Ostmarrow.Orvik.Installation";
 
 }  // namespace
 
-InstallLock::~InstallLock() {
-  if (mutex_ != nullptr) ::CloseHandle(mutex_);
-}
-
 bool InstallLock::Take() {
-  if (mutex_ != nullptr) return true;
+  if (mutex_.valid()) return true;
   // The mutex exists exactly while some process holds a handle to it; one
   // made by SYSTEM may not even be opened by a user (access denied), which
   // tells the same.
   // A mutex the system cannot make at all for another reason does not
   // stop the installation.
-  HANDLE mutex = ::CreateMutexA(nullptr, FALSE, kInstallMutexName);
+  ScopedHandle mutex(::CreateMutexA(nullptr, FALSE, kInstallMutexName));
   const DWORD error = ::GetLastError();
-  if (mutex == nullptr) return error != ERROR_ACCESS_DENIED;
-  if (error == ERROR_ALREADY_EXISTS) {
-    ::CloseHandle(mutex);
-    return false;
-  }
-  mutex_ = mutex;
+  if (!mutex.valid()) return error != ERROR_ACCESS_DENIED;
+  if (error == ERROR_ALREADY_EXISTS) return false;
+  mutex_ = std::move(mutex);
   return true;
 }
 

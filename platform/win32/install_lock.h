@@ -3,14 +3,13 @@
 // a deployment system's run and a user's dialog cannot copy at once.
 #pragma once
 
-#include <windows.h>
+#include "platform/win32/scoped_win.h"
 
 namespace orvik {
 
 class InstallLock {
  public:
   InstallLock() = default;
-  ~InstallLock();
   InstallLock(const InstallLock&) = delete;
   InstallLock& operator=(const InstallLock&) = delete;
 
@@ -18,7 +17,7 @@ class InstallLock {
   bool Take();
 
  private:
-  HANDLE mutex_ = nullptr;
+  ScopedHandle mutex_;
 };
 
 }  // namespace orvik

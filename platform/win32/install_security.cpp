@@ -83,16 +83,14 @@ bool TokenIsSystem(HANDLE token) {
 }
 
 bool IsElevatedAdministrator() {
-  SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
-  PSID administrators = nullptr;
-  if (!::AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                  &administrators))
+  // In a buffer of our own: nothing to free.
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof administrators;
+  if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size))
     return false;
   BOOL member = FALSE;
   // A filtered (not elevated) token has the group for deny only: not a member.
   if (!::CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
-  ::FreeSid(administrators);
   return member != FALSE;
 }
 
@@ -154,43 +152,6 @@ bool OnlyAdministratorsControl(const std::string& path, bool receives_files) {
     const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(raw_ace);
     const PSID sid = const_cast<DWORD*>(&ace->SidStart);
     if ((ace->Mask & forbidden) != 0 && !trusted.Contains(sid)) return false;
-  }
-  return true;
-}
-
-namespace {
-
-// CREATE_NEW on the name itself, never through a link: the temporary file
-// is ours alone, even in a folder where others may create files.
-ScopedFileHandle CreateTemporaryBeside(const std::string& path, std::string& temporary) {
-  constexpr unsigned kAttempts = 16;
-  for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
-    temporary = path + ".~" + std::to_string(::GetCurrentProcessId()) + "-" +
-                std::to_string(attempt);
-    ScopedFileHandle created(::CreateFileA(
-        temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (created.valid() || ::GetLastError() != ERROR_FILE_EXISTS) return created;
-  }
-  return ScopedFileHandle();
-}
-
-}  // namespace
-
-bool ReplaceFileWith(const std::string& path, const std::string& content) {
-  std::string temporary;
-  ScopedFileHandle file = CreateTemporaryBeside(path, temporary);
-  if (!file.valid()) return false;
-  DWORD written = 0;
-  const bool complete =
-      ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()),
-                  &written, nullptr) &&
-      written == content.size() && ::FlushFileBuffers(file.get());
-  if (!file.Close() || !complete ||
-      !::MoveFileExA(temporary.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    ::DeleteFileA(temporary.c_str());
-    return false;
   }
   return true;
 }

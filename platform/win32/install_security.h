@@ -23,7 +23,4 @@ bool CreateInstallFolder(const std::string& path, bool restricted);
 // alone; see UnattendedHost::OnlyAdministratorsCanChange.
 bool OnlyAdministratorsControl(const std::string& path, bool receives_files);
 
-// Writes `content` to a new file beside `path` and moves it over `path`.
-bool ReplaceFileWith(const std::string& path, const std::string& content);
-
 }  // namespace orvik

@@ -40,8 +40,14 @@ class ScopedFileHandle {
 class ScopedHandle {
  public:
   explicit ScopedHandle(HANDLE handle = nullptr) : handle_(handle) {}
-  ~ScopedHandle() {
-    if (handle_ != nullptr) ::CloseHandle(handle_);
+  ~ScopedHandle() { Close(); }
+  ScopedHandle(ScopedHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  ScopedHandle& operator=(ScopedHandle&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = std::exchange(other.handle_, nullptr);
+    }
+    return *this;
   }
   ScopedHandle(const ScopedHandle&) = delete;
   ScopedHandle& operator=(const ScopedHandle&) = delete;
@@ -50,6 +56,10 @@ class ScopedHandle {
   bool valid() const { return handle_ != nullptr; }
 
  private:
+  void Close() {
+    if (handle_ != nullptr) ::CloseHandle(std::exchange(handle_, nullptr));
+  }
+
   HANDLE handle_;
 };
 

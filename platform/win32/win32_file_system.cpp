@@ -205,11 +205,96 @@ std::unique_ptr<File> Win32FileSystem::CreateExclusive(const std::string& path) 
   return OpenFile(path, GENERIC_WRITE, CREATE_NEW, 0);
 }
 
+// No MOVEFILE_WRITE_THROUGH: it matters only for a move that copies across
+// volumes, and the file is flushed before it is moved.
 bool Win32FileSystem::MoveReplacing(const std::string& from,
                                     const std::string& to) {
-  return ::MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
-         FALSE;
+  return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+FileSystem::MoveResult Win32FileSystem::MoveToNewName(const std::string& from,
+                                                      const std::string& to) {
+  if (::MoveFileExA(from.c_str(), to.c_str(), 0)) return MoveResult::kMoved;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? MoveResult::kNameTaken
+                                                                     : MoveResult::kFailed;
+}
+
+namespace {
+
+// One worker thread, one job at a time, handed over under a slim lock
+// with a condition variable: both stay in the process (under Wine too, a
+// futex rather than a call to the server), which a file's worth of work
+// can afford.
+class Win32BackgroundQueue : public BackgroundQueue {
+ public:
+  bool Start() {
+    thread_.reset(::CreateThread(nullptr, 0, &Win32BackgroundQueue::Main, this, 0, nullptr));
+    return thread_ != nullptr;
+  }
+
+  ~Win32BackgroundQueue() override {
+    if (!thread_) return;
+    ::AcquireSRWLockExclusive(&lock_);
+    while (job_) ::SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+    stopping_ = true;
+    ::ReleaseSRWLockExclusive(&lock_);
+    ::WakeAllConditionVariable(&changed_);
+    ::WaitForSingleObject(thread_.get(), INFINITE);
+  }
+
+  void Run(std::function<void()> job) override {
+    ::AcquireSRWLockExclusive(&lock_);
+    while (job_) ::SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+    job_ = std::move(job);
+    ::ReleaseSRWLockExclusive(&lock_);
+    ::WakeAllConditionVariable(&changed_);
+  }
+
+  void Wait() override {
+    ::AcquireSRWLockExclusive(&lock_);
+    while (job_) ::SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+    ::ReleaseSRWLockExclusive(&lock_);
+  }
+
+ private:
+  struct HandleCloser {
+    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+  };
+
+  static DWORD WINAPI Main(void* self) {
+    static_cast<Win32BackgroundQueue*>(self)->Serve();
+    return 0;
+  }
+
+  // The job stays in job_ while it runs, so that Wait returns only after it.
+  void Serve() {
+    ::AcquireSRWLockExclusive(&lock_);
+    for (;;) {
+      while (!job_ && !stopping_) ::SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+      if (stopping_) break;
+      ::ReleaseSRWLockExclusive(&lock_);
+      job_();
+      ::AcquireSRWLockExclusive(&lock_);
+      job_ = nullptr;
+      ::WakeAllConditionVariable(&changed_);
+    }
+    ::ReleaseSRWLockExclusive(&lock_);
+  }
+
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
+  std::function<void()> job_;
+  bool stopping_ = false;
+  std::unique_ptr<void, HandleCloser> thread_;
+};
+
+}  // namespace
+
+std::unique_ptr<BackgroundQueue> Win32FileSystem::StartBackgroundQueue() {
+  auto queue = std::make_unique<Win32BackgroundQueue>();
+  if (!queue->Start()) return nullptr;
+  return queue;
 }
 
 // Whoever has the file open without letting others write or delete it
@@ -226,8 +311,26 @@ bool Win32FileSystem::InUse(const std::string& path) {
 }
 
 bool Win32FileSystem::MoveAtRestart(const std::string& from, const std::string& to) {
+  if (to.empty())
+    return ::MoveFileExA(from.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
   return ::MoveFileExA(from.c_str(), to.c_str(),
                        MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+std::vector<std::string> Win32FileSystem::FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  const ScopedFindHandle search(::FindFirstFileA((folder + "\\*").c_str(), &found));
+  if (!search.valid()) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (::FindNextFileA(search.get(), &found));
+  return names;
+}
+
+bool Win32FileSystem::RemoveFolder(const std::string& folder) {
+  return ::RemoveDirectoryA(folder.c_str()) != FALSE;
 }
 
 // Only "not found" means missing: a file that refuses us is still there.

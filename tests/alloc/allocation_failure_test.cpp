@@ -204,7 +204,8 @@ TEST_F(AllocationFailure, EveryAllocationOfAnUnattendedRunFailsInTurn) {
     }
     if (status != kExitSuccess) {
       EXPECT_EQ(kExitOutOfMemory, status);
-      EXPECT_FALSE(host.drive_c.Exists("receipt.txt")) << "a receipt after a failure";
+      EXPECT_FALSE(host.drive_c.Exists("Vendor/Orvik/orvik-receipt.txt"))
+          << "a receipt after a failure";
     }
     if (nth == total) break;
   }

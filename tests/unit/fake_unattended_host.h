@@ -28,7 +28,7 @@ class FilesInUse : public PosixFileSystem {
   }
   // What Windows does with the moves left for its next start.
   void Restart() {
-    for (const auto& [from, to] : at_restart) MoveReplacing(from, to);
+    for (const auto& [from, to] : at_restart) to.empty() ? RemoveFile(from) : MoveReplacing(from, to);
     at_restart.clear();
   }
 
@@ -71,15 +71,6 @@ class UnattendedHostFake : public UnattendedHost {
     checked.push_back(folder + (receives_files ? " receives" : ""));
     return user_controlled.count(folder) == 0;
   }
-  // Nothing is allocated once the file is written, as in the real host.
-  bool ReplaceFile(const std::string& path, const std::string& content) override {
-    const auto host_path = files.HostPath(path);
-    if (!host_path) return false;
-    std::FILE* file = std::fopen(host_path->c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    return std::fclose(file) == 0 && written;
-  }
   std::string UtcTime() override { return "2026-12-08T14:03:11Z"; }
   std::FILE* OpenLog(const std::string& path) override {
     const auto host_path = files.HostPath(path);
@@ -96,24 +87,6 @@ class UnattendedHostFake : public UnattendedHost {
     const auto found = registry.find({key, machine});
     if (found == registry.end()) return std::nullopt;
     return found->second.install_location;
-  }
-  std::vector<std::string> FolderEntries(const std::string& folder) override {
-    std::vector<std::string> names;
-    const auto host_path = files.HostPath(folder);
-    std::error_code error;
-    if (host_path)
-      for (const auto& entry : std::filesystem::directory_iterator(*host_path, error))
-        names.push_back(entry.path().filename().string());
-    return names;
-  }
-  bool RemoveEmptyFolder(const std::string& folder) override {
-    const auto host_path = files.HostPath(folder);
-    std::error_code error;
-    return host_path && std::filesystem::remove(*host_path, error);
-  }
-  bool RemoveAtRestart(const std::string& path) override {
-    at_restart.push_back(path);
-    return true;
   }
   std::string ProgramsUsing(const std::string&) override { return "Orvik (42)"; }
   void WriteOutput(const std::string& text) override { output += text; }
@@ -133,7 +106,6 @@ class UnattendedHostFake : public UnattendedHost {
   std::string errors;
   std::map<std::pair<std::string, bool>, Registration> registry;
   bool registry_writable = true;
-  std::vector<std::string> at_restart;
 };
 
 }  // namespace orvik::testing

@@ -17,7 +17,8 @@ namespace orvik::cdcheck {
 // recorded here by name, their bytes discarded, and nothing reaches the
 // host. Names
 // compare ignoring case, as Windows compares them. Relative paths name
-// nothing, as on the CD.
+// nothing, as on the CD. It offers no background queue, so the engine
+// does all its work, and every change of the record, on the caller's thread.
 class DryRunFileSystem : public FileSystem {
  public:
   // The files at `line_capped` (the copy lists) are read with every line
