@@ -14,8 +14,6 @@ namespace orvik {
 
 namespace {
 
-constexpr char kShortcutSuffix[] = ".lnk";
-
 bool SamePath(const std::string& a, const std::string& b) {
   return AsciiLowered(a) == AsciiLowered(b);
 }
@@ -175,7 +173,7 @@ class Removal {
     // files removed are skipped next time), so that the removal can be
     // run again.
     if (status != kExitSuccess) return status;
-    if (EndsWith(receipt.shortcut, kShortcutSuffix) && files_.RemoveFile(receipt.shortcut))
+    if (EndsWith(receipt.shortcut, cd_format::kShortcutSuffix) && files_.RemoveFile(receipt.shortcut))
       WriteDebugLog("Removed %s\n", receipt.shortcut.c_str());
     UnregisterEverywhere(host_, receipt.version, elevated_);
     if (!receipt.receipt_copy.empty()) files_.RemoveFile(receipt.receipt_copy);

@@ -25,23 +25,6 @@ namespace {
 
 bool IsDriveSource(const CdSource& source) { return !source.root.empty() && !source.IsFolder(); }
 
-// The message file reader tries the current folder first: it must be the
-// source's own, or a file outside the source would be read.
-bool HoldsTheCd(InstallServices services, const CdSource& source, char language,
-                std::string& introduction) {
-  const std::string root = IsDriveSource(source) ? source.root + "\\" : source.root;
-  if (!services.files.SetCurrentFolder(root)) return false;
-  return LoadIntroduction(services.files, source, language, introduction);
-}
-
-// In letter order, lower case, as the dialog's search finds them.
-std::vector<char> CdRomDrives(Drives& drives) {
-  std::vector<char> letters;
-  for (char letter = 'a'; letter <= 'z'; ++letter)
-    if (drives.IsCdRom(letter)) letters.push_back(letter);
-  return letters;
-}
-
 // The named source only; else the folder of the program, then the CD-ROM
 // drives in letter order.
 std::optional<CdSource> FindSource(const UnattendedOptions& options,
@@ -52,14 +35,14 @@ std::optional<CdSource> FindSource(const UnattendedOptions& options,
   if (first.IsFolder()) first = CdFolder(host.FullPath(first.root));
   tried = first.root;
   if (!first.root.empty() &&
-      HoldsTheCd(services, first, options.language, introduction))
+      HoldsMessageFile(services.files, first, options.language, LookupFolder::kSourceRoot,
+                       introduction))
     return first;
   if (options.source) return std::nullopt;
-  for (char letter : CdRomDrives(services.drives)) {
-    const CdSource drive = CdDrive(letter);
-    if (HoldsTheCd(services, drive, options.language, introduction)) return drive;
-  }
-  return std::nullopt;
+  const auto drive = FindCdRomDrive(services.files, services.drives, options.language,
+                                    LookupFolder::kSourceRoot, introduction);
+  if (!drive) return std::nullopt;
+  return CdDrive(*drive);
 }
 
 // The drive the product will look for its CD in.

@@ -8,6 +8,13 @@
 
 namespace orvik::cd_format {
 
+// ---- The pressed image's root ---------------------------------------------
+// AutoPlay opens autorun.inf, which starts setup.exe; a deployment tool
+// starts orvik-install.exe.
+inline constexpr char kSetupProgram[] = "setup.exe";
+inline constexpr char kUnattendedInstaller[] = "orvik-install.exe";
+inline constexpr char kAutorunFile[] = "autorun.inf";
+
 // ---- Product versions ------------------------------------------------------
 // A CD with a message file per language holds release 8; one with only the
 // legacy message file holds release 7.
@@ -19,8 +26,9 @@ inline std::string ProgramName(int version) {
   return "orvik" + std::to_string(version) + ".exe";
 }
 // "orvik8.lnk": the desktop shortcut.
+inline constexpr char kShortcutSuffix[] = ".lnk";
 inline std::string ShortcutName(int version) {
-  return "orvik" + std::to_string(version) + ".lnk";
+  return "orvik" + std::to_string(version) + kShortcutSuffix;
 }
 // "Orvik 8.0 (Ostmarrow)": the shortcut's description.
 inline std::string ShortcutDescription(int version) {
@@ -146,7 +154,9 @@ inline constexpr char kMarker[] = "\\n";
 // copy-list drive); when the language's own is missing, English, then the
 // language-free one.
 inline constexpr char kCopyListSuffix[] = "opylist.dat";
-inline constexpr char kCopyListFallbacks[] = {'e', 'c'};
+// "copylist.dat": the list without a language, the last fallback.
+inline constexpr char kLanguageFreeCopyList = 'c';
+inline constexpr char kCopyListFallbacks[] = {'e', kLanguageFreeCopyList};
 inline constexpr char kDefaultCopyListName[] = "eopylist.dat";
 
 // "\install\dopylist.dat"
@@ -160,6 +170,10 @@ inline std::vector<char> CopyListLetters(char language) {
     if (fallback != language) letters.push_back(fallback);
   return letters;
 }
+
+// The longest line, line break included, that the format allows; earlier
+// releases read the rest of a longer one as a line of its own.
+inline constexpr std::size_t kCopyListLineBytes = 99;
 
 inline constexpr char kKeepExistingMark = '$';
 inline constexpr char kCopyListDriveMark = ':';

@@ -6,8 +6,6 @@ namespace orvik {
 
 namespace {
 
-constexpr const char* kStartupSettings = cd_format::kStartupSettingsName;
-constexpr const char* kFactorySettings = cd_format::kFactorySettingsName;
 
 bool EqualsIgnoringCase(const std::string& text, const char* other) {
   std::size_t i = 0;
@@ -28,9 +26,9 @@ static_assert(FirstCharacterIsUnique(kLanguageLineText),
 }  // namespace
 
 SettingsFile SettingsFileNamed(const std::string& destination_name) {
-  if (EqualsIgnoringCase(destination_name, kStartupSettings))
+  if (EqualsIgnoringCase(destination_name, cd_format::kStartupSettingsName))
     return SettingsFile::kStartup;
-  if (EqualsIgnoringCase(destination_name, kFactorySettings))
+  if (EqualsIgnoringCase(destination_name, cd_format::kFactorySettingsName))
     return SettingsFile::kFactory;
   return SettingsFile::kNone;
 }

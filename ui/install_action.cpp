@@ -42,19 +42,38 @@ std::string DefaultDestFolder() {
   return cd_format::DefaultDestFolder(g_nProductVersion);
 }
 
+bool HoldsMessageFile(FileSystem& files, const CdSource& source, char language,
+                      LookupFolder lookup, std::string& introduction) {
+  if (lookup == LookupFolder::kSourceRoot) {
+    const bool drive = !source.root.empty() && !source.IsFolder();
+    if (!files.SetCurrentFolder(drive ? source.root + "\\" : source.root)) return false;
+  }
+  return LoadIntroduction(files, source, language, introduction);
+}
+
+std::vector<char> CdRomDrives(Drives& drives) {
+  std::vector<char> letters;
+  for (char letter = kFirstDriveLetter; letter <= kLastDriveLetter; ++letter)
+    if (drives.IsCdRom(letter)) letters.push_back(letter);
+  return letters;
+}
+
+std::optional<char> FindCdRomDrive(FileSystem& files, Drives& drives, char language,
+                                   LookupFolder lookup, std::string& introduction) {
+  for (const char letter : CdRomDrives(drives))
+    if (HoldsMessageFile(files, CdDrive(letter), language, lookup, introduction))
+      return letter;
+  return std::nullopt;
+}
+
 bool FindIntroduction(FileSystem& files, Drives& drives, int& source_drive,
                       char language, std::string& message) {
   if (LoadIntroduction(files, CdDrive(static_cast<char>(source_drive)), language,
                        message))
     return true;
-  for (char letter = kFirstDriveLetter; letter <= kLastDriveLetter; ++letter) {
-    if (!drives.IsCdRom(letter)) continue;
-    if (LoadIntroduction(files, CdDrive(letter), language, message)) {
-      source_drive = letter;
-      return true;
-    }
-  }
-  return false;
+  const auto drive = FindCdRomDrive(files, drives, language, LookupFolder::kAsItIs, message);
+  if (drive) source_drive = *drive;
+  return drive.has_value();
 }
 
 InstallReport RunInstallation(InstallServices services, const InstallRequest& request) {

@@ -8,6 +8,7 @@
 #include <numeric>
 #include <set>
 
+#include "engine/copy_engine.h"
 #include "engine/install_message.h"
 #include "engine/settings_file.h"
 #include "tools/cdcheck/cd_access.h"
@@ -182,6 +183,7 @@ TEST_F(CdCheck, OnlyTheLegacyMessageFileMeansVersion7AndItsProgram) {
   EXPECT_EQ(1u, result.diagnostics.Count(Severity::kError)) << Describe(result);
   EXPECT_EQ("install/install.dat", Language(result, 'f').message_file);
   EXPECT_EQ(8, g_nProductVersion) << "the check must not change the process's version";
+  EXPECT_STREQ("eopylist.dat", g_szCopyListName) << "nor the copy list's name";
 }
 
 TEST_F(CdCheck, LegacyFileBesideLanguageFilesIsNeverRead) {
@@ -466,8 +468,11 @@ TEST_F(CdCheck, EntryWithoutAPlainDestinationNameStopsTheInstallation) {
   auto lines = CopyListLines('e');
   lines[9] = "\\prog\\nul";
   WriteCopyList('e', lines);
-  EXPECT_TRUE(Finds(Check(), Severity::kError, "install/eopylist.dat", 10,
+  const CheckResult result = Check();
+  EXPECT_TRUE(Finds(result, Severity::kError, "install/eopylist.dat", 10,
                     "no file name in the destination folder"));
+  EXPECT_TRUE(Language(result, 'e').plan.files.empty())
+      << "Setup checks every destination name before it copies a file";
 }
 
 TEST_F(CdCheck, SameFileNameIgnoringCaseOverwritesAndCountsOnce) {

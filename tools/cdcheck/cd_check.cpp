@@ -12,16 +12,15 @@ namespace orvik::cdcheck {
 
 namespace {
 
-// AutoPlay opens autorun.inf, which starts setup.exe; a deployment tool
-// starts orvik-install.exe. All three are looked for in the root.
+// What starts an installation from the pressed CD, in its root.
 void CheckRootFiles(const Cd& cd, Diagnostics& out) {
   const struct {
     const char* name;
     const char* why;
   } kRootFiles[] = {
-      {"setup.exe", "the customer has no Setup to start"},
-      {"orvik-install.exe", "unattended installations have no program to run"},
-      {"autorun.inf", "inserting the CD starts nothing"},
+      {cd_format::kSetupProgram, "the customer has no Setup to start"},
+      {cd_format::kUnattendedInstaller, "unattended installations have no program to run"},
+      {cd_format::kAutorunFile, "inserting the CD starts nothing"},
   };
   for (const auto& file : kRootFiles)
     if (!cd.Exists(std::string("\\") + file.name))
@@ -46,7 +45,8 @@ std::vector<std::string> ControlFiles(Rule rule) {
         DisplayName(cd_format::CopyListOnSource(language.letter)));
   }
   message_files.push_back(DisplayName(cd_format::kInstallFolder + std::string(cd_format::kLegacyMessageFile)));
-  copy_lists.push_back(DisplayName(cd_format::CopyListOnSource('c')));
+  copy_lists.push_back(
+      DisplayName(cd_format::CopyListOnSource(cd_format::kLanguageFreeCopyList)));
   const bool about_copy_lists = std::string(InfoOf(rule).id).rfind("copy-list/", 0) == 0;
   auto& first = about_copy_lists ? copy_lists : message_files;
   auto& second = about_copy_lists ? message_files : copy_lists;
@@ -58,7 +58,7 @@ std::vector<std::string> ControlFiles(Rule rule) {
 std::optional<Location> EntryNaming(const Cd& cd, const std::string& display_name) {
   const std::string wanted = FoldCase(display_name);
   for (const auto& list : ControlFiles(Rule::kCopyListSourceMissing)) {
-    if (list.find("opylist.dat") == std::string::npos) continue;
+    if (list.find(cd_format::kCopyListSuffix) == std::string::npos) continue;
     const auto file = cd.Open(OnCd(list));
     if (!file) continue;
     const FileLines lines = ReadLines(*file, LineReader::kUnlimited);

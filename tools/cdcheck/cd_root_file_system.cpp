@@ -8,7 +8,6 @@ namespace orvik::cdcheck {
 
 namespace {
 
-constexpr char kNoDrive = cd_format::kNoDriveLetter;
 
 // "E:\" and "cd\" become "E:" and "cd", so that "\install" can follow.
 std::string WithoutTrailingSeparators(std::string folder) {
@@ -49,6 +48,6 @@ bool CdRootFileSystem::SetCurrentFolder(const std::string&) { return false; }
 
 bool CdRootFileSystem::RemoveFile(const std::string&) { return false; }
 
-char CdRootFileSystem::CurrentDriveLetter() { return kNoDrive; }
+char CdRootFileSystem::CurrentDriveLetter() { return cd_format::kNoDriveLetter; }
 
 }  // namespace orvik::cdcheck

@@ -1,5 +1,6 @@
 #include "tools/cdcheck/copy_list_check.h"
 
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -9,6 +10,7 @@
 #include "engine/result_codes.h"
 #include "engine/settings_file.h"
 #include "tools/cdcheck/cp1252.h"
+#include "tools/cdcheck/dry_run.h"
 #include "tools/cdcheck/settings_file_check.h"
 #include "tools/cdcheck/text_format.h"
 
@@ -19,16 +21,13 @@ namespace {
 // Setup never gives a copy-list drive.
 constexpr char kNoCopyListDrive = 0;
 using cd_format::kCopyListDriveMark;
-// The longest line, line break included, that the format allows.
-constexpr std::size_t kCopyListLineBytes = 99;
-// Setup's product version before a message file says otherwise.
-constexpr int kSetupStartVersion = cd_format::kCurrentProductVersion;
 
 std::string Code(InstallResult result) { return std::to_string(ResultCode(result)); }
 
 int VersionOf(const std::map<char, int>& versions, char language) {
   const auto known = versions.find(language);
-  return known != versions.end() ? known->second : kSetupStartVersion;
+  // Setup's version until a message file says otherwise.
+  return known != versions.end() ? known->second : cd_format::kCurrentProductVersion;
 }
 
 std::string Entries(long long count) {
@@ -57,7 +56,13 @@ struct SourceFile {
   std::uint64_t bytes = 0;
 };
 
-// Checks one copy list and works out its installation.
+// Where in a copy list an installation stops, and why.
+struct StopPoint {
+  std::size_t line;
+  std::string why;
+};
+
+// Checks one copy list, and has the copy engine work out its installation.
 class CopyListChecker {
  public:
   CopyListChecker(const Cd& cd, Diagnostics& out) : cd_(cd), out_(out) {}
@@ -67,7 +72,8 @@ class CopyListChecker {
     CopyList list;
     bool parsed = false;  // the whole list as the header announces it
   };
-  Checked Check(const std::string& list_name);
+  // `language` is one that installs by the list.
+  Checked Check(const std::string& list_name, char language);
 
  private:
   struct CopiedName {
@@ -76,11 +82,10 @@ class CopyListChecker {
   };
   struct ListRun {
     std::string display;
-    InstallPlan plan;
     // The first copy of each destination name (case folded).
     std::map<std::string, CopiedName> copied;
-    // The same for the plan, which stops growing where the installation stops.
-    std::map<std::string, std::size_t> planned;
+    // Where Setup's parser rejects the list, when it does.
+    std::optional<StopPoint> rejected;
   };
 
   void CheckHeader(ListRun& run, CopyListStatus status, const CopyList& list,
@@ -93,12 +98,13 @@ class CopyListChecker {
                                    std::size_t position);
   void CheckEntry(ListRun& run, const CopyListEntry& entry, std::size_t position);
   void CheckCopiedEntry(ListRun& run, const CopyListEntry& entry,
-                        const std::string& destination, const SourceFile& source);
+                        const std::string& destination);
   void ReportSameDestination(const CopyListEntry& entry, const std::string& name,
                              const CopiedName& earlier, const ListRun& run);
-  void Plan(ListRun& run, const CopyListEntry& entry,
-            const std::string& destination, const SourceFile& source);
-  void Stop(ListRun& run, std::size_t line, const std::string& why);
+  InstallPlan PlanOf(const ListRun& run, const CopyList& list, const CopyReport& report);
+  std::string StopOf(const ListRun& run, const CopyList& list, const CopyReport& report,
+                     std::size_t from_position) const;
+  std::string EntryPath(const CopyListEntry& entry) const;
   const SourceFile& Source(const std::string& path);
 
   const Cd& cd_;
@@ -121,9 +127,8 @@ const SourceFile& CopyListChecker::Source(const std::string& path) {
   return sources_[key] = source;
 }
 
-void CopyListChecker::Stop(ListRun& run, std::size_t line, const std::string& why) {
-  if (run.plan.stop) return;
-  run.plan.stop = "stops at " + run.display + ":" + std::to_string(line) + ": " + why;
+std::string CopyListChecker::EntryPath(const CopyListEntry& entry) const {
+  return SourcePath(entry.name, kNoCopyListDrive, cd_.drive());
 }
 
 void CopyListChecker::CheckHeader(ListRun& run, CopyListStatus status,
@@ -140,24 +145,24 @@ void CopyListChecker::CheckHeader(ListRun& run, CopyListStatus status,
     case CopyListStatus::kBadHeader:
       out_.Add(Rule::kCopyListBadHeader, {run.display, 1},
                "the first line must begin with the number of entries: " + rejected);
-      Stop(run, 1, "the header is not a number");
+      run.rejected = {1, "the header is not a number"};
       return;
     case CopyListStatus::kMissingEntries:
       out_.Add(Rule::kCopyListMissingEntries, {run.display, lines.size()},
                "the header announces " + Entries(list.entry_count) + ", but only " +
                    std::to_string(list.entries.size()) +
                    (list.entries.size() == 1 ? " follows: " : " follow: ") + rejected);
-      Stop(run, lines.size(), "entry lines are missing");
+      run.rejected = {lines.size(), "entry lines are missing"};
       return;
     case CopyListStatus::kEntryWithoutName:
       out_.Add(Rule::kCopyListEntryWithoutName, {run.display, at_line},
                "the entry line holds no name: " + rejected);
-      Stop(run, at_line, "an entry line holds no name");
+      run.rejected = {at_line, "an entry line holds no name"};
       return;
     case CopyListStatus::kReadError:
       out_.Add(Rule::kCopyListUnreadable, {run.display},
                "cannot be read to its end: " + rejected);
-      Stop(run, at_line, "the list cannot be read");
+      run.rejected = {at_line, "the list cannot be read"};
       return;
   }
   if (list.entry_count <= 0)
@@ -179,11 +184,11 @@ void CopyListChecker::CheckLineLengths(const ListRun& run,
                                        const std::vector<std::uint64_t>& sizes,
                                        std::size_t lines_read) {
   for (std::size_t i = 0; i < sizes.size() && i < lines_read; ++i)
-    if (sizes[i] > kCopyListLineBytes)
-      out_.Add(Rule::kCopyListLongLine, {run.display, i + 1, kCopyListLineBytes + 1},
+    if (sizes[i] > cd_format::kCopyListLineBytes)
+      out_.Add(Rule::kCopyListLongLine, {run.display, i + 1, cd_format::kCopyListLineBytes + 1},
                "the line is " + std::to_string(sizes[i]) +
                    " bytes long with its line break, more than the " +
-                   std::to_string(kCopyListLineBytes) +
+                   std::to_string(cd_format::kCopyListLineBytes) +
                    " a copy-list line may have; earlier releases of Setup read "
                    "the rest as a line of its own");
 }
@@ -199,11 +204,9 @@ const SourceFile* CopyListChecker::OpenableSource(ListRun& run,
                  "drive, which Setup never names: the file cannot be opened and "
                  "the installation stops here with " +
                  Code(InstallResult::kSourceFileFailed));
-    Stop(run, entry.line_number, entry.name + " cannot be opened");
     return nullptr;
   }
-  const SourceFile& source =
-      Source(SourcePath(entry.name, kNoCopyListDrive, cd_.drive()));
+  const SourceFile& source = Source(EntryPath(entry));
   if (source.opens) return &source;
   out_.Add(Rule::kCopyListSourceMissing, at,
            entry.name + " is not on the CD: every installation by this list stops "
@@ -213,7 +216,6 @@ const SourceFile* CopyListChecker::OpenableSource(ListRun& run,
                     ? " (position " + std::to_string(position) +
                           " is only checked, not copied, but the file must be there)"
                     : ""));
-  Stop(run, entry.line_number, entry.name + " is not on the CD");
   return nullptr;
 }
 
@@ -234,19 +236,17 @@ void CopyListChecker::CheckEntry(ListRun& run, const CopyListEntry& entry,
              entry.name + " cannot be read to its end: the installation stops "
                           "here with " +
                  Code(InstallResult::kSourceFileFailed));
-    Stop(run, entry.line_number, entry.name + " cannot be read");
     return;
   }
   const auto destination = DestinationName(entry.name);
   if (!destination) {
     out_.Add(Rule::kCopyListNoDestinationName, at,
              "no file name in the destination folder can be formed from " +
-                 entry.name + ": the installation stops here with " +
-                 Code(InstallResult::kDestFileFailed));
-    Stop(run, entry.line_number, entry.name + " has no destination name");
+                 entry.name + ": every installation by this list stops with " +
+                 Code(InstallResult::kDestFileFailed) + " before copying anything");
     return;
   }
-  CheckCopiedEntry(run, entry, *destination, *source);
+  CheckCopiedEntry(run, entry, *destination);
 }
 
 void CopyListChecker::ReportSameDestination(const CopyListEntry& entry,
@@ -269,8 +269,7 @@ void CopyListChecker::ReportSameDestination(const CopyListEntry& entry,
 }
 
 void CopyListChecker::CheckCopiedEntry(ListRun& run, const CopyListEntry& entry,
-                                       const std::string& destination,
-                                       const SourceFile& source) {
+                                       const std::string& destination) {
   const Location at{run.display, entry.line_number};
   const std::string name = BareName(destination);
   const std::string key = FoldCase(destination);
@@ -291,24 +290,65 @@ void CopyListChecker::CheckCopiedEntry(ListRun& run, const CopyListEntry& entry,
   if (SettingsFileNamed(destination) != SettingsFile::kNone &&
       checked_settings_.insert(FoldCase(entry.name)).second)
     CheckSettingsFile(cd_, entry.name, out_);
-  if (!run.plan.stop) Plan(run, entry, destination, source);
 }
 
-// The installation on an empty destination folder.
-void CopyListChecker::Plan(ListRun& run, const CopyListEntry& entry,
-                           const std::string& destination, const SourceFile& source) {
-  const std::string key = FoldCase(destination);
-  const auto earlier = run.planned.find(key);
-  if (earlier != run.planned.end()) {
-    if (entry.keep_existing) return;
-    run.plan.files[earlier->second].replaced_by_line = entry.line_number;
+// The files the engine's run copied, which are those of the list's copied
+// positions in order until it stopped (a kept file is none), and where it
+// stopped.
+InstallPlan CopyListChecker::PlanOf(const ListRun& run, const CopyList& list,
+                                    const CopyReport& report) {
+  InstallPlan plan;
+  // The plan's file of each destination name (case folded).
+  std::map<std::string, std::size_t> planned;
+  std::size_t reported = 0, position = 0;
+  for (; position < list.entries.size() && reported < report.files.size(); ++position) {
+    if (IsCheckOnlyPosition(position)) continue;
+    const CopyListEntry& entry = list.entries[position];
+    const orvik::InstalledFile& copied = report.files[reported++];
+    if (copied.kept) continue;
+    const std::string key = FoldCase(copied.name);
+    const auto earlier = planned.find(key);
+    if (earlier != planned.end())
+      plan.files[earlier->second].replaced_by_line = entry.line_number;
+    planned[key] = plan.files.size();
+    plan.files.push_back({copied.name, entry.name, entry.line_number,
+                          Source(EntryPath(entry)).bytes, entry.keep_existing, 0});
   }
-  run.planned[key] = run.plan.files.size();
-  run.plan.files.push_back({BareName(destination), entry.name, entry.line_number,
-                            source.bytes, entry.keep_existing, 0});
+  if (report.result != InstallResult::kOk)
+    plan.stop = StopOf(run, list, report, position);
+  return plan;
 }
 
-CopyListChecker::Checked CopyListChecker::Check(const std::string& list_name) {
+// The run's failed step and path, told by the entry that failed: the first
+// from `from_position` on that the step names.
+std::string CopyListChecker::StopOf(const ListRun& run, const CopyList& list,
+                                    const CopyReport& report,
+                                    std::size_t from_position) const {
+  const auto at = [&](const StopPoint& point) {
+    return "stops at " + run.display + ":" + std::to_string(point.line) + ": " + point.why;
+  };
+  const CopyStep step = report.failed_step;
+  if (step == CopyStep::kOpenCopyList) return run.display + " cannot be opened";
+  if (step == CopyStep::kReadCopyList && run.rejected) return at(*run.rejected);
+  for (std::size_t position = from_position; position < list.entries.size(); ++position) {
+    const CopyListEntry& entry = list.entries[position];
+    const bool copied = !IsCheckOnlyPosition(position);
+    if (step == CopyStep::kDestinationName && copied && !DestinationName(entry.name))
+      return at({entry.line_number, entry.name + " has no destination name"});
+    if (step == CopyStep::kOpenSource && EntryPath(entry) == report.failed_path)
+      return at({entry.line_number,
+                 entry.name + (entry.name[0] == kCopyListDriveMark ? " cannot be opened"
+                                                                   : " is not on the CD")});
+    if (step == CopyStep::kReadSource && copied && EntryPath(entry) == report.failed_path)
+      return at({entry.line_number, entry.name + " cannot be read"});
+  }
+  // A step no entry stands for: memory ran out.
+  return std::string("cannot ") + CopyStepText(step) +
+         (report.failed_path.empty() ? "" : " " + report.failed_path);
+}
+
+CopyListChecker::Checked CopyListChecker::Check(const std::string& list_name,
+                                                char language) {
   ListRun run;
   run.display = DisplayName(list_name);
   Checked checked;
@@ -329,13 +369,9 @@ CopyListChecker::Checked CopyListChecker::Check(const std::string& list_name) {
   CheckLineLengths(run, stored.sizes, list.entries.size() + 1);
   for (std::size_t position = 0; position < list.entries.size(); ++position)
     CheckEntry(run, list.entries[position], position);
-  checked.plan = std::move(run.plan);
+  checked.plan = PlanOf(run, list, DryRunInstallation(cd_, language));
   checked.parsed = status == CopyListStatus::kOk;
   return checked;
-}
-
-std::string ShortcutTarget(int product_version) {
-  return "orvik" + std::to_string(product_version) + ".exe";
 }
 
 // The position of the first entry that lands on `folded_name`, among those
@@ -368,7 +404,7 @@ std::string CheckOnlyHint(const CopyList& list, const std::string& folded_target
 void CheckShortcutTarget(const std::string& display, const CopyList& list,
                          int product_version, const std::vector<std::string>& languages,
                          Diagnostics& out) {
-  const std::string target = ShortcutTarget(product_version);
+  const std::string target = cd_format::ProgramName(product_version);
   const std::string folded_target = FoldCase("\\" + target);
   if (FirstEntryNamed(list, folded_target, false)) return;
   out.Add(Rule::kCopyListShortcutTargetMissing, {display},
@@ -420,7 +456,7 @@ std::map<char, LanguageInstall> CheckCopyLists(const Cd& cd,
 
   CopyListChecker checker(cd, out);
   for (const auto& [name, letters] : users) {
-    const auto checked = checker.Check(name);
+    const auto checked = checker.Check(name, letters.front());
     std::map<int, std::vector<std::string>> languages_of_version;
     for (char letter : letters) {
       installs[letter].plan = checked.plan;

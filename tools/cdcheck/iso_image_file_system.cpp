@@ -22,7 +22,6 @@ namespace {
 // Windows reads the Joliet names and ignores Rock Ridge.
 constexpr iso_extension_mask_t kNamesWindowsReads = ISO_EXTENSION_JOLIET;
 constexpr std::size_t kBlockSize = ISO_BLOCKSIZE;
-constexpr char kNoDrive = cd_format::kNoDriveLetter;
 
 // Where the volume descriptors begin, and how many are looked at before
 // the image is taken to have no terminator.
@@ -272,7 +271,7 @@ class IsoImageFileSystem : public FileSystem {
   }
   bool SetCurrentFolder(const std::string&) override { return false; }
   bool RemoveFile(const std::string&) override { return false; }
-  char CurrentDriveLetter() override { return kNoDrive; }
+  char CurrentDriveLetter() override { return cd_format::kNoDriveLetter; }
 
  private:
   // The records of one block; a record that does not fit its block ends

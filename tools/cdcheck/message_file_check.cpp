@@ -15,9 +15,6 @@ namespace orvik::cdcheck {
 namespace {
 
 using cd_format::kInstallFolder;
-constexpr const char* kLegacyFile = cd_format::kLegacyMessageFile;
-constexpr int kCurrentVersion = cd_format::kCurrentProductVersion;
-constexpr int kLegacyVersion = cd_format::kLegacyProductVersion;
 
 // The texts that Setup reads, by the lines they take, with what each is
 // for in the author's words.
@@ -39,11 +36,9 @@ constexpr MessageText kTexts[] = {
     Described(cd_format::kSuccessText, "the success text"),
 };
 static_assert(std::size(kTexts) == std::size(cd_format::kMessageTexts));
-constexpr std::size_t kLinesSetupReads = cd_format::kMessageLinesRead;
-constexpr std::size_t kLastLineSetupReads = kLinesSetupReads - 1;
+constexpr std::size_t kLastLineSetupReads = cd_format::kMessageLinesRead - 1;
 using cd_format::kMarker;
 
-std::string LanguageFile(char letter) { return cd_format::MessageFileName(letter); }
 std::string InInstallFolder(const std::string& name) { return kInstallFolder + name; }
 
 bool IsShownLine(std::size_t read_line) {
@@ -99,7 +94,7 @@ std::string TextAndLines(const MessageText& text) {
 void CheckLineCount(const std::string& display, const MessageLines& lines,
                     Diagnostics& out) {
   const std::size_t have = lines.read.size();
-  if (have >= kLinesSetupReads) return;
+  if (have >= cd_format::kMessageLinesRead) return;
   std::vector<std::string> affected;
   for (const auto& text : kTexts)
     if (text.first + text.count > have) affected.push_back(text.what);
@@ -107,7 +102,7 @@ void CheckLineCount(const std::string& display, const MessageLines& lines,
       have == 0 ? std::string("the file is empty")
                 : "the file ends after line " + std::to_string(have - 1);
   out.Add(Rule::kMessageFileMissingLines, {display, lines.stored.size()},
-          start + ", but Setup reads lines 0 to 13: " +
+          start + ", but Setup reads " + LineRange(0, kLastLineSetupReads) + ": " +
               LineRange(have, kLastLineSetupReads) +
               (have == kLastLineSetupReads ? " is" : " are") +
               " missing, so Setup shows " + JoinWithAnd(affected) +
@@ -135,7 +130,8 @@ void CheckLongLines(const std::string& display, const MessageLines& lines,
                  " of the file " + (s + 1 == kLastLineSetupReads ? "is" : "are") +
                  " read as " +
                  LineRange(s + 1 + shift, kLastLineSetupReads + shift) +
-                 " (what moves past line 13 is never shown)";
+                 " (what moves past line " + std::to_string(kLastLineSetupReads) +
+                 " is never shown)";
     } else {
       message += ", and only its first " + std::to_string(kMessageLineBytes) +
                  " bytes are shown";
@@ -365,12 +361,16 @@ void ReportLanguagesWithoutFile(const std::map<char, bool>& own, bool legacy,
                                 Diagnostics& out) {
   for (const auto& language : kLanguages) {
     if (own.at(language.letter)) continue;
-    const Location missing{DisplayName(InInstallFolder(LanguageFile(language.letter)))};
+    const Location missing{DisplayName(InInstallFolder(cd_format::MessageFileName(language.letter)))};
     const std::string reads = std::string("missing: for ") + language.name + " Setup ";
     if (legacy)
       out.Add(Rule::kMessageFileFallsToLegacy, missing,
-              reads + "reads install.dat and takes the CD for version 7 "
-                      "(folder c:\\orvik7, shortcut to orvik7.exe)");
+              reads + "reads " + cd_format::kLegacyMessageFile +
+                  " and takes the CD for version " +
+                  std::to_string(cd_format::kLegacyProductVersion) + " (folder " +
+                  cd_format::DefaultDestFolder(cd_format::kLegacyProductVersion) +
+                  ", shortcut to " +
+                  cd_format::ProgramName(cd_format::kLegacyProductVersion) + ")");
     else
       out.Add(Rule::kMessageFileMissingForLanguage, missing,
               reads + "shows no introduction, cannot find the CD by it, and its "
@@ -388,16 +388,18 @@ void ReportLayout(const std::map<char, bool>& own, bool legacy, int version,
             "drive that holds the CD");
     return;
   }
-  if (version == kLegacyVersion) {
+  if (version == cd_format::kLegacyProductVersion) {
     out.Add(Rule::kMessageFileVersion, install,
-            "version 7 CD: the legacy install.dat is read for every language");
+            "version " + std::to_string(version) + " CD: the legacy " +
+                cd_format::kLegacyMessageFile + " is read for every language");
     return;
   }
   std::vector<std::string> present;
   for (const auto& language : kLanguages)
-    if (own.at(language.letter)) present.push_back(LanguageFile(language.letter));
+    if (own.at(language.letter)) present.push_back(cd_format::MessageFileName(language.letter));
   out.Add(Rule::kMessageFileVersion, install,
-          "version 8 CD: message files " + JoinWithAnd(present));
+          "version " + std::to_string(version) + " CD: message files " +
+              JoinWithAnd(present));
   if (legacy)
     out.Add(Rule::kMessageFileLegacyBeside, {"install/install.dat"},
             "the legacy message file of a version 7 CD beside the language files, "
@@ -413,7 +415,7 @@ void ReportLayout(const std::map<char, bool>& own, bool legacy, int version,
 // looks for a language file before the install folder.
 void WarnAboutRootCopies(const Cd& cd, Diagnostics& out) {
   for (const auto& language : kLanguages) {
-    const std::string name = LanguageFile(language.letter);
+    const std::string name = cd_format::MessageFileName(language.letter);
     if (cd.Exists("\\" + name))
       out.Add(Rule::kMessageFileInRoot, {name},
               "in the CD's root folder: Setup started from the CD reads this file "
@@ -453,31 +455,31 @@ MessageFileUse CheckMessageFiles(const Cd& cd, Diagnostics& out) {
   std::map<char, bool> own;
   bool any_own = false;
   for (const auto& language : kLanguages) {
-    own[language.letter] = cd.Exists(InInstallFolder(LanguageFile(language.letter)));
+    own[language.letter] = cd.Exists(InInstallFolder(cd_format::MessageFileName(language.letter)));
     any_own = any_own || own[language.letter];
   }
-  const bool legacy = cd.Exists(InInstallFolder(kLegacyFile));
+  const bool legacy = cd.Exists(InInstallFolder(cd_format::kLegacyMessageFile));
 
   MessageFileUse use;
-  use.product_version = any_own ? kCurrentVersion : legacy ? kLegacyVersion : 0;
+  use.product_version = any_own ? cd_format::kCurrentProductVersion : legacy ? cd_format::kLegacyProductVersion : 0;
   ReportLayout(own, legacy, use.product_version, out);
 
   char legacy_reader = 0;
   for (const auto& language : kLanguages) {
     const char letter = language.letter;
     if (own[letter]) {
-      const std::string name = InInstallFolder(LanguageFile(letter));
+      const std::string name = InInstallFolder(cd_format::MessageFileName(letter));
       use.file_of_language[letter] = DisplayName(name);
-      use.version_of_language[letter] = kCurrentVersion;
+      use.version_of_language[letter] = cd_format::kCurrentProductVersion;
       CheckMessageFile(cd, name, letter, out);
     } else if (legacy) {
-      use.file_of_language[letter] = DisplayName(InInstallFolder(kLegacyFile));
-      use.version_of_language[letter] = kLegacyVersion;
+      use.file_of_language[letter] = DisplayName(InInstallFolder(cd_format::kLegacyMessageFile));
+      use.version_of_language[letter] = cd_format::kLegacyProductVersion;
       if (legacy_reader == 0) legacy_reader = letter;
     }
   }
   if (legacy_reader != 0)
-    CheckMessageFile(cd, InInstallFolder(kLegacyFile), legacy_reader, out);
+    CheckMessageFile(cd, InInstallFolder(cd_format::kLegacyMessageFile), legacy_reader, out);
   WarnAboutRootCopies(cd, out);
   return use;
 }
