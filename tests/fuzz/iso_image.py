@@ -12,8 +12,9 @@ shipping them.
 maps a path to fields its record states instead of the truth: "size",
 "extent", or "ancestor" (the path of a folder whose extent a folder's record
 gives, making a loop). `udf_lies` does the same for the UDF file entries
-(size, partition block of the data) and names (ancestor), leaving the ISO
-9660 records true. The UDF side holds folders by long allocation
+(size, partition block of the data, or "repeat": the whole partition as
+that many extents of a file) and names (ancestor), leaving the ISO 9660
+records true. The UDF side holds folders by long allocation
 descriptors, small files in their entries and the rest by short ones.
 """
 
@@ -239,7 +240,11 @@ def write_udf(image, tree, folders, file_extent, lies, first_free):
     for path, data in tree.items():
         lie = lies.get(path, {})
         size = lie.get("size", len(data))
-        if len(data) <= IN_ENTRY_MOST and "extent" not in lie:
+        if "repeat" in lie:
+            whole = partition_blocks * BLOCK
+            record = file_entry(entry[path], False, whole * lie["repeat"], 0,
+                                struct.pack("<II", whole, 0) * lie["repeat"])
+        elif len(data) <= IN_ENTRY_MOST and "extent" not in lie:
             record = file_entry(entry[path], False, size, 3, data)
         else:
             extent = lie.get("extent", file_extent[path] - UDF_PARTITION)

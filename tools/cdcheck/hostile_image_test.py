@@ -64,6 +64,8 @@ CASES = {
         ["eopylist.dat:10: error: \\prog\\loop", "cannot be read to its end"]),
     "UDF file past the partition": (None, udf({"prog/orvik.dll": {"extent": 1 << 30}}),
                                     ["\\prog\\orvik.dll cannot be read to its end"]),
+    "UDF file larger than the image": (None, udf({"prog/orvik.dll": {"repeat": 200}}),
+                                       ["\\prog\\orvik.dll cannot be read to its end"]),
     "UDF folder of 4 GiB": (None, udf({"install": {"size": 1 << 40}}),
                             ["install/einstall.dat: error: cannot be read"]),
     "UDF folder that is its own parent": (

@@ -182,6 +182,10 @@ std::optional<std::vector<ImageExtent>> ExtentsOf(const UdfVolume& volume,
     if (!block) return std::nullopt;
     extents.push_back({*block, bytes});
     covered += bytes;
+    // Extents over the same blocks again and again would make a file
+    // larger than the image, to be read for as long.
+    if (covered > static_cast<std::uint64_t>(volume.partition_blocks) * kBlockSize)
+      return std::nullopt;
   }
   if (covered < size) return std::nullopt;
   return extents;
