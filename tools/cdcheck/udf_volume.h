@@ -65,8 +65,8 @@ struct UdfName {
   UdfAddress entry;
 };
 
-// The names that a folder's bytes hold, without its parent; nothing when
-// they are no list of names.
+// The names that a folder's bytes hold, without its parent and deleted
+// names; nothing when the bytes are not a well-formed list of names.
 std::optional<std::vector<UdfName>> ParseUdfFolder(const std::string& bytes);
 
 }  // namespace orvik::cdcheck
