@@ -11,7 +11,7 @@ packages=(
   softhsm2 libengine-pkcs11-openssl opensc
   python3-jsonschema python3-yaml nodejs
   clang libclang-rt-14-dev
-  libiso9660-dev libcdio-dev pkg-config
+  libiso9660-dev libcdio-dev pkg-config genisoimage
 )
 
 # The SARIF SDK's multitool, which validates orvik-cdcheck's SARIF logs with

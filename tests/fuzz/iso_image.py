@@ -1,16 +1,21 @@
 """A small ISO 9660 image writer for the ISO reader's seeds and tests.
 
 It lays out a tree as mkisofs would (ISO 9660 names, optionally Joliet
-names), and lets a directory record lie: a size or an extent that no honest
-image has, or a folder that points back at one of its ancestors. That is how
-the hostile images are made without shipping them.
+names, optionally UDF names beside them), and lets a directory record lie: a
+size or an extent that no honest image has, or a folder that points back at
+one of its ancestors. That is how the hostile images are made without
+shipping them.
 
-    build(tree, joliet=True, lies=None) -> bytes
+    build(tree, joliet=True, lies=None, udf=False, udf_lies=None) -> bytes
 
 `tree` maps paths with "/" ("install/eopylist.dat") to file bytes. `lies`
 maps a path to fields its record states instead of the truth: "size",
 "extent", or "ancestor" (the path of a folder whose extent a folder's record
-gives, making a loop).
+gives, making a loop). `udf_lies` does the same for the UDF file entries
+(size, partition block of the data, or "repeat": the whole partition as
+that many extents of a file) and names (ancestor), leaving the ISO 9660
+records true. The UDF side holds folders by long allocation
+descriptors, small files in their entries and the rest by short ones.
 """
 
 import struct
@@ -80,11 +85,13 @@ def volume_descriptor(kind, label, root, blocks, escape=b""):
     return bytes(vd)
 
 
-def build(tree, joliet=True, lies=None, label="ORVIK8"):
+def build(tree, joliet=True, lies=None, label="ORVIK8", udf=False, udf_lies=None):
     lies = lies or {}
     folders = folders_of(tree)
     trees = [iso_name] + ([joliet_name] if joliet else [])
     first_free = SYSTEM_AREA + len(trees) + 1
+    if udf:
+        first_free = UDF_PARTITION + udf_blocks(tree, folders)
     # One directory block per folder and name set; files after them.
     extents = {}
     for index, namer in enumerate(trees):
@@ -133,4 +140,114 @@ def build(tree, joliet=True, lies=None, label="ORVIK8"):
     for path, data in tree.items():
         at = file_extent[path] * BLOCK
         image[at:at + len(data)] = data
+    if udf:
+        write_udf(image, tree, folders, file_extent, udf_lies or {},
+                  SYSTEM_AREA + len(descriptors))
     return bytes(image)
+
+
+# UDF: the recognition sequence after the ISO 9660 descriptors, the volume's
+# descriptors after it, the anchor at its fixed block and the partition
+# from there on, holding the file set, the entries and names, and the data
+# that the ISO 9660 records share.
+UDF_ANCHOR = 256
+UDF_PARTITION = UDF_ANCHOR + 1
+IN_ENTRY_MOST = 256  # files up to this size (message files) are held in their entries
+FILE_ENTRY_BYTES = 176
+
+
+def udf_blocks(tree, folders):
+    """The file set, an entry and a block of names per folder, an entry per
+    file."""
+    return 1 + 2 * len(folders) + len(tree)
+
+
+def tag(ident, location):
+    head = struct.pack("<HH", ident, 2) + b"\0\0" + struct.pack("<HHHI", 0, 0, 0, location)
+    checksum = (sum(head) - head[4]) & 0xFF
+    return head[:4] + bytes([checksum]) + head[5:]
+
+
+def tagged(ident, location, body):
+    """A descriptor of a block: its tag, then fields at their offsets."""
+    block = bytearray(BLOCK)
+    for offset, value in body.items():
+        block[offset:offset + len(value)] = value
+    block[0:16] = tag(ident, location)
+    return bytes(block)
+
+
+def long_ad(length, block):
+    return struct.pack("<IIH", length, block, 0) + bytes(6)
+
+
+def file_entry(location, folder, size, allocation, descriptors):
+    return tagged(261, location, {
+        20: struct.pack("<HHH", 4, 0, 1), 27: bytes([4 if folder else 5]),
+        34: struct.pack("<H", allocation), 48: struct.pack("<H", 1),
+        56: struct.pack("<Q", size), 168: struct.pack("<II", 0, len(descriptors)),
+        FILE_ENTRY_BYTES: descriptors})
+
+
+def file_identifier(name, entry, parent=False, folder=False):
+    encoded = b"" if parent else b"\x08" + name.encode("latin-1")
+    characteristics = (2 if folder else 0) | (8 if parent else 0)
+    body = (struct.pack("<HBB", 1, characteristics, len(encoded)) + long_ad(BLOCK, entry)
+            + struct.pack("<H", 0) + encoded)
+    body += bytes(-(16 + len(body)) % 4)
+    head = tag(257, 0)
+    return head + body
+
+
+def write_udf(image, tree, folders, file_extent, lies, first_free):
+    def put(block, data):
+        image[block * BLOCK:block * BLOCK + len(data)] = data
+
+    for index, ident in enumerate((b"BEA01", b"NSR02", b"TEA01")):
+        put(first_free + index, b"\0" + ident + b"\1")
+    sequence = first_free + 3
+    partition_blocks = len(image) // BLOCK - UDF_PARTITION
+    put(sequence, tagged(5, sequence, {
+        20: struct.pack("<HH", 1, 0), 25: b"+NSR02", 184: struct.pack("<III", 1, UDF_PARTITION,
+                                                                         partition_blocks)}))
+    put(sequence + 1, tagged(6, sequence + 1, {
+        212: struct.pack("<I", BLOCK), 217: b"*OSTA UDF Compliant", 248: long_ad(BLOCK, 0),
+        264: struct.pack("<II", 6, 1), 440: bytes([1, 6]) + struct.pack("<HH", 1, 0)}))
+    put(sequence + 2, tagged(8, sequence + 2, {}))
+    put(UDF_ANCHOR, tagged(2, UDF_ANCHOR, {16: struct.pack("<II", 3 * BLOCK, sequence)}))
+
+    # Partition blocks: the file set at 0, then a folder's entry and names.
+    entry, names = {}, {}
+    for position, folder in enumerate(sorted(folders)):
+        entry[folder], names[folder] = 1 + 2 * position, 2 + 2 * position
+    for position, path in enumerate(sorted(tree)):
+        entry[path] = 1 + 2 * len(folders) + position
+    put(UDF_PARTITION, tagged(256, 0, {400: long_ad(BLOCK, entry[""])}))
+
+    for folder in folders:
+        parent = folder.rpartition("/")[0] if folder else ""
+        listing = file_identifier("", entry[parent], parent=True)
+        for name in children(folder, tree, folders):
+            path = f"{folder}/{name}" if folder else name
+            target = entry[lies.get(path, {}).get("ancestor", path)]
+            listing += file_identifier(name, target, folder=path in folders)
+        assert len(listing) <= BLOCK, "one block of names per folder"
+        put(UDF_PARTITION + names[folder], listing)
+        lie = lies.get(folder, {})
+        descriptor = long_ad(len(listing), lie.get("extent", names[folder]))
+        put(UDF_PARTITION + entry[folder], file_entry(
+            entry[folder], True, lie.get("size", len(listing)), 1, descriptor))
+    for path, data in tree.items():
+        lie = lies.get(path, {})
+        size = lie.get("size", len(data))
+        if "repeat" in lie:
+            whole = partition_blocks * BLOCK
+            record = file_entry(entry[path], False, whole * lie["repeat"], 0,
+                                struct.pack("<II", whole, 0) * lie["repeat"])
+        elif len(data) <= IN_ENTRY_MOST and "extent" not in lie:
+            record = file_entry(entry[path], False, size, 3, data)
+        else:
+            extent = lie.get("extent", file_extent[path] - UDF_PARTITION)
+            record = file_entry(entry[path], False, size, 0,
+                                struct.pack("<II", len(data), extent))
+        put(UDF_PARTITION + entry[path], record)

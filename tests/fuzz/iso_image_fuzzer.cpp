@@ -3,6 +3,8 @@
 //
 // Input: the image from its first volume descriptor on; the 16 blocks of
 // system area before it, which nothing reads, are put in front as zeros.
+// Some seeds hold UDF names where others hold Joliet names, so that the
+// UDF reader is fuzzed too.
 // The image is a memory file, opened by its /proc/self/fd name.
 //
 // Checked: the image opens or is refused without a crash; every file read

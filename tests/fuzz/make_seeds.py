@@ -131,6 +131,9 @@ def iso_image_seeds(out):
         for joliet in (True, False):
             image = iso_image.build(files, joliet=joliet, lies=lies)
             write(out, image[iso_image.SYSTEM_AREA * iso_image.BLOCK:])
+        # UDF names where there are no Joliet names, the same lies in them.
+        image = iso_image.build(files, joliet=False, udf=True, udf_lies=lies)
+        write(out, image[iso_image.SYSTEM_AREA * iso_image.BLOCK:])
 
 
 def main():

@@ -727,16 +727,23 @@ TEST(CdRootFileSystem, ReadsTheFolderThroughTheHostFileSystem) {
 }
 
 #if ORVIK_CDCHECK_ISO_IMAGES
-// ISO images made by xorriso from the sample CD, read as Setup reads a CD.
+// ISO images made from the sample CD, read as Setup reads a CD: with
+// Joliet names, with ISO 9660 names alone, and with UDF names beside the
+// ISO 9660 names but no Joliet names.
+constexpr const char* kJolietImage = "xorriso -as mkisofs -J";
+constexpr const char* kPlainImage = "xorriso -as mkisofs";
+constexpr const char* kUdfImage = "genisoimage -udf";
 
-bool HaveXorriso() { return std::system("command -v xorriso >/dev/null 2>&1") == 0; }
+bool HaveImageMaker(const std::string& maker) {
+  const std::string program = maker.substr(0, maker.find(' '));
+  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
 
-// `names`: "-J" for Joliet names, "" for ISO 9660 names alone.
-std::string MakeImage(const TempFolder& folder, const std::string& names,
+std::string MakeImage(const TempFolder& folder, const std::string& maker,
                       const std::string& tree = ORVIK_SAMPLE_CD) {
-  const std::string image = folder.path() + "/orvik8" + names + ".iso";
-  const std::string command = "xorriso -as mkisofs " + names + " -quiet -o '" + image +
-                              "' '" + tree + "' >/dev/null 2>&1";
+  const std::string image = folder.path() + "/orvik8.iso";
+  const std::string command =
+      maker + " -quiet -o '" + image + "' '" + tree + "' >/dev/null 2>&1";
   return std::system(command.c_str()) == 0 ? image : "";
 }
 
@@ -752,9 +759,9 @@ std::string PressedSampleCd(const TempFolder& folder) {
 class CdCheckIsoImage : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    if (!HaveXorriso()) GTEST_SKIP() << "xorriso is not installed";
+    if (!HaveImageMaker(GetParam())) GTEST_SKIP() << GetParam() << ": not installed";
     image_ = MakeImage(folder_, GetParam(), PressedSampleCd(folder_));
-    ASSERT_FALSE(image_.empty()) << "xorriso failed";
+    ASSERT_FALSE(image_.empty()) << GetParam() << " failed";
   }
   std::unique_ptr<FileSystem> OpenImage() const {
     std::string error;
@@ -771,11 +778,11 @@ TEST_P(CdCheckIsoImage, ImageOfTheSampleCdChecksAsTheFolderDoes) {
   ToolOutput output;
   // ISO 9660 names alone cannot spell orvik-install.exe ('-' is not among
   // their characters): Windows finds no such file on that CD.
-  const bool joliet = std::string(GetParam()) == "-J";
-  EXPECT_EQ(joliet ? kExitClean : kExitErrors,
+  const bool long_names = std::string(GetParam()) != kPlainImage;
+  EXPECT_EQ(long_names ? kExitClean : kExitErrors,
             RunCdCheckTool({"--werror", image_}, OpenCdOnPosix, output))
       << output.out << output.err;
-  EXPECT_EQ(joliet, output.out.find("orvik-install.exe: error") == std::string::npos)
+  EXPECT_EQ(long_names, output.out.find("orvik-install.exe: error") == std::string::npos)
       << output.out;
   EXPECT_NE(std::string::npos, output.out.find(image_ + "/install/: note: version 8"));
   const auto files = OpenImage();
@@ -813,12 +820,13 @@ TEST_P(CdCheckIsoImage, NamesAreFoundIgnoringCaseWithinTheImageAndFilesReadWhole
   EXPECT_EQ(nullptr, files->CreateExclusive("D:\\data\\new.dat"));
 }
 
-INSTANTIATE_TEST_SUITE_P(JolietAndPlainNames, CdCheckIsoImage, ::testing::Values("-J", ""));
+INSTANTIATE_TEST_SUITE_P(JolietPlainAndUdfNames, CdCheckIsoImage,
+                         ::testing::Values(kJolietImage, kPlainImage, kUdfImage));
 
 TEST(CdCheckIsoImageDamaged, TruncatedImageGivesErrorsNotACrash) {
-  if (!HaveXorriso()) GTEST_SKIP() << "xorriso is not installed";
+  if (!HaveImageMaker(kJolietImage)) GTEST_SKIP() << "xorriso is not installed";
   TempFolder folder;
-  const std::string image = MakeImage(folder, "-J");
+  const std::string image = MakeImage(folder, kJolietImage);
   ASSERT_FALSE(image.empty());
   // The directories, at the start of the image, stay; the files are cut off.
   std::filesystem::resize_file(image, 40 * 2048);

@@ -11,19 +11,6 @@ constexpr std::uint16_t kHighControls[32] = {
     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-void AppendUtf8(std::string& out, std::uint32_t code_point) {
-  if (code_point < 0x80) {
-    out += static_cast<char>(code_point);
-  } else if (code_point < 0x800) {
-    out += static_cast<char>(0xC0 | (code_point >> 6));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (code_point >> 12));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  }
-}
-
 std::optional<unsigned char> Cp1252ByteOf(std::uint32_t code_point) {
   if (code_point < 0x80 || (code_point >= 0xA0 && code_point <= 0xFF))
     return static_cast<unsigned char>(code_point);
@@ -50,6 +37,19 @@ Utf8Lead LeadOf(unsigned char lead) {
 }
 
 }  // namespace
+
+void AppendUtf8(std::string& out, std::uint32_t code_point) {
+  if (code_point < 0x80) {
+    out += static_cast<char>(code_point);
+  } else if (code_point < 0x800) {
+    out += static_cast<char>(0xC0 | (code_point >> 6));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (code_point >> 12));
+    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  }
+}
 
 bool IsUndefinedInCp1252(unsigned char byte) {
   return byte >= 0x80 && byte <= 0x9F && kHighControls[byte - 0x80] == 0;

@@ -18,6 +18,9 @@ std::uint32_t Cp1252CodePoint(unsigned char byte);
 
 std::string Cp1252ToUtf8(const std::string& text);
 
+// Appends the UTF-8 of a code point below U+10000.
+void AppendUtf8(std::string& out, std::uint32_t code_point);
+
 constexpr std::uint32_t kReplacementCharacter = 0xFFFD;
 
 // The code point of the UTF-8 sequence at `text[at]`, moving `at` past it;

@@ -14,6 +14,7 @@
 #include "engine/cd_format.h"
 #include "tools/cdcheck/cd_path.h"
 #include "tools/cdcheck/cp1252.h"
+#include "tools/cdcheck/udf_volume.h"
 
 namespace orvik::cdcheck {
 
@@ -72,18 +73,28 @@ std::uint32_t Little32(const unsigned char* at) {
          static_cast<std::uint32_t>(at[2]) << 16 | static_cast<std::uint32_t>(at[3]) << 24;
 }
 
-// A file's or folder's extent as its directory record states it. Files of
+std::uint64_t BlocksOf(std::uint64_t bytes) { return (bytes + kBlockSize - 1) / kBlockSize; }
+
+// A file's or folder's bytes as its directory record states them. Files of
 // more than one extent (over 4 GiB) are not found on a CD for Setup and
 // are read as their first.
-struct Entry {
-  std::string recorded;  // as recorded, in UTF-8 for Joliet names
-  std::string folded;    // the name Windows compares, case folded
-  bool folder = false;
-  std::uint32_t lsn = 0;
-  std::uint32_t size = 0;
-};
+ImageNode NodeOfRecord(const unsigned char* record) {
+  ImageNode node;
+  node.folder = (record[kRecordFlagsAt] & kFlagFolder) != 0;
+  node.size = Little32(record + kRecordSizeAt);
+  node.key = Little32(record + kRecordExtentAt);
+  node.extents = {{node.key, static_cast<std::uint32_t>(node.size)}};
+  return node;
+}
 
-std::uint64_t BlocksOf(std::uint64_t bytes) { return (bytes + kBlockSize - 1) / kBlockSize; }
+// One name of a folder. ISO 9660 and Joliet records state where the bytes
+// are; a UDF name tells where the file entry is that states it.
+struct Entry {
+  std::string recorded;  // as recorded, in UTF-8 for Joliet and UDF names
+  std::string folded;    // the name Windows compares, case folded
+  ImageNode node;
+  UdfAddress udf_entry;
+};
 
 // Joliet names are UCS-2, big-endian; nothing for a name that is no text.
 std::optional<std::string> JolietToUtf8(const unsigned char* name, std::size_t length) {
@@ -92,25 +103,17 @@ std::optional<std::string> JolietToUtf8(const unsigned char* name, std::size_t l
   for (std::size_t i = 0; i < length; i += 2) {
     const unsigned unit = static_cast<unsigned>(name[i]) << 8 | name[i + 1];
     if (unit == 0 || (unit >= 0xD800 && unit <= 0xDFFF)) return std::nullopt;
-    if (unit < 0x80) {
-      utf8 += static_cast<char>(unit);
-    } else if (unit < 0x800) {
-      utf8 += static_cast<char>(0xC0 | unit >> 6);
-      utf8 += static_cast<char>(0x80 | (unit & 0x3F));
-    } else {
-      utf8 += static_cast<char>(0xE0 | unit >> 12);
-      utf8 += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (unit & 0x3F));
-    }
+    AppendUtf8(utf8, unit);
   }
   return utf8;
 }
 
-// "SETUP.TXT;1" and "README.;1" are setup.txt and readme to Windows.
-std::optional<std::string> NameWindowsSees(const std::string& recorded) {
+// "SETUP.TXT;1" and "README.;1" are setup.txt and readme to Windows; UDF
+// names carry no version.
+std::optional<std::string> NameWindowsSees(const std::string& recorded, bool versioned) {
   std::string name = recorded;
   const std::size_t version = name.rfind(';');
-  if (version != std::string::npos &&
+  if (versioned && version != std::string::npos &&
       std::all_of(name.begin() + static_cast<std::ptrdiff_t>(version) + 1, name.end(),
                   [](char c) { return c >= '0' && c <= '9'; }))
     name.erase(version);
@@ -123,12 +126,17 @@ std::optional<std::string> NameWindowsSees(const std::string& recorded) {
   return FoldCase(*cp1252);
 }
 
+// The names Windows reads: Joliet names where the image has them, else
+// UDF names, else the ISO 9660 names every image has.
+enum class Names { kIso9660, kJoliet, kUdf };
+
 // What the volume descriptors tell: the root folder whose names Windows
 // reads and the volume's size.
 struct Volume {
-  Entry root;
+  ImageNode root;
   std::uint32_t blocks = 0;
-  bool joliet = false;
+  Names names = Names::kIso9660;
+  UdfVolume udf;  // when names are kUdf
 };
 
 bool IsJolietDescriptor(const unsigned char* descriptor) {
@@ -137,13 +145,29 @@ bool IsJolietDescriptor(const unsigned char* descriptor) {
          (escapes[2] == '@' || escapes[2] == 'C' || escapes[2] == 'E');
 }
 
-Entry RootOf(const unsigned char* descriptor) {
-  const unsigned char* record = descriptor + kRootRecordAt;
-  Entry root;
+ImageNode RootOf(const unsigned char* descriptor) {
+  ImageNode root = NodeOfRecord(descriptor + kRootRecordAt);
   root.folder = true;
-  root.lsn = Little32(record + kRecordExtentAt);
-  root.size = Little32(record + kRecordSizeAt);
   return root;
+}
+
+BlockReader BlockReaderOf(iso9660_t* image) {
+  return [image](std::uint32_t block, unsigned char* into) {
+    return iso9660_iso_seek_read(image, into, static_cast<lsn_t>(block), 1) ==
+           static_cast<long>(kBlockSize);
+  };
+}
+
+// UDF names, when the image has them and its root folder can be found.
+bool UseUdfNames(const BlockReader& read, Volume& volume) {
+  const auto udf = FindUdfVolume(read, volume.blocks);
+  if (!udf) return false;
+  auto root = ReadUdfNode(read, *udf, udf->root);
+  if (!root || !root->folder) return false;
+  volume.root = std::move(*root);
+  volume.names = Names::kUdf;
+  volume.udf = *udf;
+  return true;
 }
 
 // The extents of every record are checked against this size later, so it
@@ -151,7 +175,7 @@ Entry RootOf(const unsigned char* descriptor) {
 std::optional<Volume> ReadVolume(iso9660_t* image, std::uint64_t image_blocks) {
   std::vector<unsigned char> descriptor(kBlockSize);
   std::optional<Volume> primary;
-  std::optional<Entry> joliet_root;
+  std::optional<ImageNode> joliet_root;
   for (std::uint32_t i = 0; i < kMostDescriptors; ++i) {
     if (iso9660_iso_seek_read(image, descriptor.data(), kFirstDescriptor + i, 1) !=
             static_cast<long>(kBlockSize) ||
@@ -160,8 +184,9 @@ std::optional<Volume> ReadVolume(iso9660_t* image, std::uint64_t image_blocks) {
     const unsigned char type = descriptor[0];
     if (type == kDescriptorTerminator) break;
     if (type == kPrimaryDescriptor && !primary) {
-      primary = Volume{RootOf(descriptor.data()),
-                       Little32(descriptor.data() + kSpaceSizeAt), false};
+      primary.emplace();
+      primary->root = RootOf(descriptor.data());
+      primary->blocks = Little32(descriptor.data() + kSpaceSizeAt);
     } else if (type == kSupplementaryDescriptor && !joliet_root &&
                IsJolietDescriptor(descriptor.data())) {
       joliet_root = RootOf(descriptor.data());
@@ -172,7 +197,9 @@ std::optional<Volume> ReadVolume(iso9660_t* image, std::uint64_t image_blocks) {
       std::min<std::uint64_t>(primary->blocks, image_blocks));
   if (joliet_root) {
     primary->root = *joliet_root;
-    primary->joliet = true;
+    primary->names = Names::kJoliet;
+  } else {
+    UseUdfNames(BlockReaderOf(image), *primary);
   }
   return primary;
 }
@@ -183,8 +210,10 @@ std::uint64_t ImageBlocks(const std::string& image_path) {
   return static_cast<std::uint64_t>(info.st_size) / kBlockSize;
 }
 
-bool WithinVolume(const Entry& entry, std::uint32_t volume_blocks) {
-  return static_cast<std::uint64_t>(entry.lsn) + BlocksOf(entry.size) <= volume_blocks;
+bool WithinVolume(const ImageNode& node, std::uint32_t volume_blocks) {
+  return std::all_of(node.extents.begin(), node.extents.end(), [&](const ImageExtent& extent) {
+    return static_cast<std::uint64_t>(extent.block) + BlocksOf(extent.bytes) <= volume_blocks;
+  });
 }
 
 // A file whose extent is not in the image: every read fails, as a drive
@@ -196,23 +225,19 @@ class UnreadableFile : public File {
   bool Close() override { return true; }
 };
 
-class IsoFile : public File {
+// A file's or folder's bytes, block by block. Its extents were checked
+// against the volume before it is read.
+class NodeFile : public File {
  public:
-  IsoFile(ImageHandle image, std::uint32_t lsn, std::uint32_t size)
-      : image_(std::move(image)), lsn_(lsn), size_(size) {}
+  NodeFile(ImageHandle image, ImageNode node) : image_(std::move(image)), node_(std::move(node)) {}
 
   std::int64_t Read(char* buffer, std::size_t size) override {
     std::size_t done = 0;
-    while (done < size && position_ < size_) {
-      const std::uint64_t block = position_ / kBlockSize;
-      if (!LoadBlock(block))
-        return done > 0 ? static_cast<std::int64_t>(done) : kReadError;
-      const std::size_t offset = static_cast<std::size_t>(position_ % kBlockSize);
-      const std::size_t in_file = static_cast<std::size_t>(size_ - position_);
-      const std::size_t take = std::min({size - done, kBlockSize - offset, in_file});
-      std::copy_n(block_.data() + offset, take, buffer + done);
-      done += take;
-      position_ += take;
+    while (done < size && position_ < node_.size) {
+      const std::size_t got = ReadSome(buffer + done, size - done);
+      if (got == 0) return done > 0 ? static_cast<std::int64_t>(done) : kReadError;
+      done += got;
+      position_ += got;
     }
     return static_cast<std::int64_t>(done);
   }
@@ -221,25 +246,67 @@ class IsoFile : public File {
   bool Close() override { return true; }
 
  private:
-  // The extent was checked against the volume when it was listed.
-  bool LoadBlock(std::uint64_t block) {
+  struct Place {
+    std::uint32_t block;
+    std::size_t offset;          // in the block
+    std::uint64_t left_in_extent;
+  };
+
+  std::optional<Place> Locate(std::uint64_t position) const {
+    std::uint64_t start = 0;
+    for (const ImageExtent& extent : node_.extents) {
+      if (position < start + extent.bytes) {
+        const std::uint64_t into = position - start;
+        return Place{static_cast<std::uint32_t>(extent.block + into / kBlockSize),
+                     static_cast<std::size_t>(into % kBlockSize), extent.bytes - into};
+      }
+      start += extent.bytes;
+    }
+    return std::nullopt;
+  }
+
+  // Bytes from the position on, as many as one block gives; 0 when they
+  // cannot be read.
+  std::size_t ReadSome(char* into, std::size_t most) {
+    const auto wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(most, node_.size - position_));
+    if (node_.in_entry) {
+      std::copy_n(node_.entry_data.data() + position_, wanted, into);
+      return wanted;
+    }
+    const auto place = Locate(position_);
+    if (!place || !LoadBlock(place->block)) return 0;
+    const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(
+        {wanted, kBlockSize - place->offset, place->left_in_extent}));
+    std::copy_n(block_.data() + place->offset, take, into);
+    return take;
+  }
+
+  bool LoadBlock(std::uint32_t block) {
     if (loaded_ && loaded_block_ == block) return true;
     block_.resize(kBlockSize);
-    const long got = iso9660_iso_seek_read(image_.get(), block_.data(),
-                                           static_cast<lsn_t>(lsn_ + block), 1);
-    loaded_ = got == static_cast<long>(kBlockSize);
+    loaded_ = BlockReaderOf(image_.get())(block, block_.data());
     loaded_block_ = block;
     return loaded_;
   }
 
   ImageHandle image_;
-  std::uint32_t lsn_;
-  std::uint64_t size_;
+  ImageNode node_;
   std::uint64_t position_ = 0;
-  std::vector<char> block_;
+  std::vector<unsigned char> block_;
   bool loaded_ = false;
-  std::uint64_t loaded_block_ = 0;
+  std::uint32_t loaded_block_ = 0;
 };
+
+bool ReadWhole(File& file, std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::int64_t got = file.Read(&bytes[done], bytes.size() - done);
+    if (got <= 0) return false;
+    done += static_cast<std::size_t>(got);
+  }
+  return true;
+}
 
 // A folder's names, or why they cannot be had.
 struct Listing {
@@ -251,18 +318,17 @@ class IsoImageFileSystem : public FileSystem {
  public:
   IsoImageFileSystem(std::unique_ptr<QuietCdioLog> quiet, ImageHandle image,
                      const Volume& volume, char drive)
-      : quiet_(std::move(quiet)), image_(std::move(image)), volume_(volume),
-        drive_(drive) {}
+      : quiet_(std::move(quiet)), image_(std::move(image)), read_(BlockReaderOf(image_.get())),
+        volume_(volume), drive_(drive) {}
 
   std::unique_ptr<File> OpenForReading(const std::string& path) override {
     const auto components = CdPathComponents(path, drive_);
     if (!components || components->empty()) return nullptr;
     const Found found = Find(*components);
     if (found.damaged) return std::make_unique<UnreadableFile>();
-    if (!found.entry || found.entry->folder) return nullptr;
-    if (!WithinVolume(*found.entry, volume_.blocks))
-      return std::make_unique<UnreadableFile>();
-    return std::make_unique<IsoFile>(image_, found.entry->lsn, found.entry->size);
+    if (!found.node || found.node->folder) return nullptr;
+    if (!WithinVolume(*found.node, volume_.blocks)) return std::make_unique<UnreadableFile>();
+    return std::make_unique<NodeFile>(image_, *found.node);
   }
 
   // A pressed CD cannot be changed.
@@ -276,88 +342,106 @@ class IsoImageFileSystem : public FileSystem {
  private:
   // The records of one block; a record that does not fit its block ends
   // what is read of it.
-  void ParseBlock(const unsigned char* block, std::vector<Entry>& entries) const {
+  void ParseBlock(const unsigned char* block, std::size_t length,
+                  std::vector<Entry>& entries) const {
     std::size_t at = 0;
-    while (at + kRecordFixedBytes <= kBlockSize) {
+    while (at + kRecordFixedBytes <= length) {
       const unsigned char* record = block + at;
-      const std::size_t length = record[0];
-      if (length == 0) break;  // the rest of the block is padding
+      const std::size_t record_length = record[0];
+      if (record_length == 0) break;  // the rest of the block is padding
       const std::size_t name_length = record[kRecordNameLengthAt];
-      if (length < kRecordFixedBytes + name_length || at + length > kBlockSize) break;
-      at += length;
+      if (record_length < kRecordFixedBytes + name_length || at + record_length > length) break;
+      at += record_length;
       const unsigned char* name = record + kRecordFixedBytes;
       if (name_length == 1 && (name[0] == 0 || name[0] == 1)) continue;  // . and ..
       const auto recorded =
-          volume_.joliet ? JolietToUtf8(name, name_length)
-                         : std::optional<std::string>(
-                               std::string(reinterpret_cast<const char*>(name), name_length));
+          volume_.names == Names::kJoliet
+              ? JolietToUtf8(name, name_length)
+              : std::optional<std::string>(
+                    std::string(reinterpret_cast<const char*>(name), name_length));
       if (!recorded) continue;
-      const auto folded = NameWindowsSees(*recorded);
+      const auto folded = NameWindowsSees(*recorded, true);
       if (!folded) continue;
-      entries.push_back({*recorded, *folded, (record[kRecordFlagsAt] & kFlagFolder) != 0,
-                         Little32(record + kRecordExtentAt), Little32(record + kRecordSizeAt)});
+      entries.push_back({*recorded, *folded, NodeOfRecord(record), {}});
     }
   }
 
-  // By extent, so that folders sharing their blocks are read once.
-  const Listing& ListingOf(const Entry& folder) {
-    const auto known = listings_.find(folder.lsn);
-    if (known != listings_.end()) return known->second;
-    Listing& listing = listings_[folder.lsn];
-    if (!WithinVolume(folder, volume_.blocks) || folder.size > folder_budget_)
-      return listing;
-    folder_budget_ -= folder.size;
-    std::vector<unsigned char> block(kBlockSize);
-    for (std::uint64_t i = 0; i < BlocksOf(folder.size); ++i) {
-      if (iso9660_iso_seek_read(image_.get(), block.data(),
-                                static_cast<lsn_t>(folder.lsn + i), 1) !=
-          static_cast<long>(kBlockSize))
-        return listing;
-      ParseBlock(block.data(), listing.entries);
+  bool ParseNames(const std::string& bytes, std::vector<Entry>& entries) const {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    if (volume_.names != Names::kUdf) {
+      for (std::size_t at = 0; at < bytes.size(); at += kBlockSize)
+        ParseBlock(data + at, std::min(kBlockSize, bytes.size() - at), entries);
+      return true;
     }
-    listing.readable = true;
+    const auto names = ParseUdfFolder(bytes);
+    if (!names) return false;
+    for (const UdfName& name : *names) {
+      const auto folded = NameWindowsSees(name.utf8, false);
+      if (folded) entries.push_back({name.utf8, *folded, {}, name.entry});
+    }
+    return true;
+  }
+
+  // By the folder's first block, so that folders sharing their blocks are
+  // read once.
+  const Listing& ListingOf(const ImageNode& folder) {
+    const auto known = listings_.find(folder.key);
+    if (known != listings_.end()) return known->second;
+    Listing& listing = listings_[folder.key];
+    if (!WithinVolume(folder, volume_.blocks) || folder.size > folder_budget_) return listing;
+    folder_budget_ -= folder.size;
+    std::string bytes(static_cast<std::size_t>(folder.size), '\0');
+    NodeFile reader(image_, folder);
+    listing.readable = ReadWhole(reader, bytes) && ParseNames(bytes, listing.entries);
     return listing;
   }
 
   // The entry of `folder` that `name` names: spelled alike if there is
   // one, else the first equal ignoring case.
-  static std::optional<Entry> Lookup(const Listing& folder, const std::string& name) {
+  static const Entry* Lookup(const Listing& folder, const std::string& name) {
     const std::string folded = FoldCase(name);
-    std::optional<Entry> found;
+    const Entry* found = nullptr;
     for (const Entry& entry : folder.entries) {
       if (entry.folded != folded) continue;
-      if (Utf8ToCp1252(entry.recorded).value_or("") == name) return entry;
-      if (!found) found = entry;
+      if (Utf8ToCp1252(entry.recorded).value_or("") == name) return &entry;
+      if (!found) found = &entry;
     }
     return found;
   }
 
+  std::optional<ImageNode> NodeOf(const Entry& entry) const {
+    if (volume_.names != Names::kUdf) return entry.node;
+    return ReadUdfNode(read_, volume_.udf, entry.udf_entry);
+  }
+
   struct Found {
-    std::optional<Entry> entry;
-    bool damaged = false;  // a folder on the way cannot be read
+    std::optional<ImageNode> node;
+    bool damaged = false;  // it, or a folder on the way, cannot be read
   };
 
   // A folder whose record points back at a folder above it would make the
   // tree endless; it is damage, as are folders outside the volume.
   Found Find(const std::vector<std::string>& components) {
-    Entry folder = volume_.root;
+    ImageNode folder = volume_.root;
     std::set<std::uint32_t> above;
-    Found found;
-    for (std::size_t i = 0; i < components.size(); ++i) {
-      if (i > 0 && !found.entry->folder) return {};
-      if (!above.insert(folder.lsn).second) return {std::nullopt, true};
+    for (std::size_t i = 0;; ++i) {
+      if (!above.insert(folder.key).second) return {std::nullopt, true};
       const Listing& listing = ListingOf(folder);
       if (!listing.readable) return {std::nullopt, true};
-      found.entry = Lookup(listing, components[i]);
-      if (!found.entry) return {};
-      folder = *found.entry;
+      const Entry* entry = Lookup(listing, components[i]);
+      if (entry == nullptr) return {};
+      auto node = NodeOf(*entry);
+      if (!node) return {std::nullopt, true};
+      if (i + 1 == components.size()) return {std::move(node), false};
+      if (!node->folder) return {};
+      folder = std::move(*node);
     }
-    return found;
   }
 
   // Declared first so that it outlives the image.
   std::unique_ptr<QuietCdioLog> quiet_;
   ImageHandle image_;
+  BlockReader read_;
   Volume volume_;
   char drive_;
   std::uint64_t folder_budget_ = kMostFolderBytes;

@@ -1,8 +1,8 @@
 // An ISO 9660 image read as the CD it is pressed onto: its files in drive
 // `drive` of a read-only file system, names found as Windows finds them on
-// a CD (Joliet names when the image has them, compared ignoring case, a
-// version suffix ";1" ignored). Built on the native build only, through
-// libcdio's iso9660 library.
+// a CD (Joliet names when the image has them, else its UDF names if any,
+// compared ignoring case, a version suffix ";1" ignored). Built on the
+// native build only, through libcdio's iso9660 library.
 #pragma once
 
 #include <memory>
