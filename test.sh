@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native unit tests (plain and
 # under AddressSanitizer + UndefinedBehaviorSanitizer), setup.exe for
-# x86_64 and i686, the CD image (built twice, to show it is reproducible,
-# and signed with a throwaway certificate), the author's guide
-# docs/cd-authoring.md followed command by command (its image signed by a
-# key on a SoftHSM token), the fuzz targets for a bounded time, the copy
-# benchmark's programs (with one short run, so that they cannot rot), and
-# the end-to-end tests of the real setup.exe under Wine on a headless X server.
+# x86_64 and i686, the CD image and its download zip (built twice, to show
+# that they are reproducible; the image also signed with a throwaway
+# certificate), the author's guide docs/cd-authoring.md followed command by
+# command (its image signed by a key on a SoftHSM token), the fuzz targets
+# for a bounded time, the copy benchmark's programs (with one short run, so
+# that they cannot rot), and the end-to-end tests of the real setup.exe
+# under Wine on a headless X server.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -32,16 +33,16 @@ build native -DORVIK_BUILD_BENCH=ON -DORVIK_E2E_SETUP_EXE="$PWD/build/mingw-x86_
 echo "== copy benchmark, one short run (times only, no limits)"
 SETS=small RUNS=1 bash bench/run.sh
 
-echo "== CD image, checked by the native orvik-cdcheck"
-cmake --build --preset mingw-x86_64 --target cd-image
+echo "== CD image, checked by the native orvik-cdcheck, and its download package"
+cmake --build --preset mingw-x86_64 --target package-zip
 
-echo "== reproducible: a second build folder gives the same programs and image"
+echo "== reproducible: a second build folder gives the same programs, image and package"
 second=build/reproducible-check
 rm -rf "$second"
 cmake -S . -B "$second" --toolchain cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel \
       -DORVIK_CDCHECK="$PWD/build/native/tools/cdcheck/orvik-cdcheck" >/dev/null
-cmake --build "$second" -j"$jobs" --target cd-image >/dev/null
-for file in platform/win32/setup.exe platform/win32/orvik-install.exe orvik8.iso; do
+cmake --build "$second" -j"$jobs" --target package-zip >/dev/null
+for file in platform/win32/setup.exe platform/win32/orvik-install.exe orvik8.iso orvik8-package.zip; do
   sha256sum "build/mingw-x86_64/$file" "$second/$file"
   cmp "build/mingw-x86_64/$file" "$second/$file"
 done

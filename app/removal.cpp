@@ -71,7 +71,7 @@ Sorted SortFiles(FileSystem& files, const Receipt& receipt, const std::string& d
 std::vector<std::string> AddedFiles(UnattendedHost& host, const std::string& dest,
                                     const Receipt& receipt) {
   std::vector<std::string> added;
-  for (const std::string& name : host.FolderEntries(dest)) {
+  for (const std::string& name : host.Services().files.FolderEntries(dest)) {
     const bool listed = std::any_of(receipt.files.begin(), receipt.files.end(),
                                     [&](const ReceiptFile& f) { return SamePath(f.name, name); });
     if (!listed && !SamePath(name, kReceiptName) && !SamePath(name, kEarlierReceiptName))
@@ -168,6 +168,10 @@ class Removal {
         status = kExitInUse;
       }
     }
+    // What could not be removed stays registered, with its receipt (the
+    // files removed are skipped next time), so that the removal can be
+    // run again.
+    if (status != kExitSuccess) return status;
     if (EndsWith(receipt.shortcut, kShortcutSuffix) && files_.RemoveFile(receipt.shortcut))
       WriteDebugLog("Removed %s\n", receipt.shortcut.c_str());
     UnregisterEverywhere(host_, receipt.version, elevated_);
@@ -194,15 +198,15 @@ class Removal {
     guard_.ReleaseDestination();
     held_.reset();
     const std::string self = dest_ + "\\" + kUninstallerName;
-    if (self_left && !(elevated_ && host_.RemoveAtRestart(self))) {
+    if (self_left && !(elevated_ && files_.MoveAtRestart(self, ""))) {
       host_.WriteError("orvik-install: " + self + " removes itself only when this run ends; "
                        "remove it afterwards\n");
       return;
     }
     if (!empty_but_self) return;
     if (self_left)
-      host_.RemoveAtRestart(dest_);
-    else if (host_.RemoveEmptyFolder(dest_))
+      files_.MoveAtRestart(dest_, "");
+    else if (files_.RemoveFolder(dest_))
       WriteDebugLog("Removed %s\n", dest_.c_str());
   }
 

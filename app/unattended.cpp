@@ -184,40 +184,69 @@ int ReportCopyFailure(const CopyReport& copy, UnattendedHost& host) {
   return status;
 }
 
-int InstallUnattended(const UnattendedOptions& options, UnattendedHost& host, bool elevated,
-                      const std::optional<std::string>& receipt_copy) {
-  InstallServices services = host.Services();
-  std::string tried;
-  auto source = FindSource(options, host, tried);
-  if (!source) {
-    LogStepFailed("find source", tried);
-    host.WriteError("orvik-install: the Orvik CD was not found in " + tried +
-                    (options.source ? "" : " nor in a CD-ROM drive") +
-                    " (no message file for language '" +
-                    std::string(1, options.language) + "')\n");
-    return kExitSourceAbsent;
-  }
-  source->cd_drive_letter = CdDriveLetter(options, *source, services.drives);
+// One unattended installation, step by step; each step returns the exit
+// status, kExitSuccess to go on.
+class Installation {
+ public:
+  Installation(const UnattendedOptions& options, UnattendedHost& host, bool elevated,
+               const std::optional<std::string>& receipt_copy)
+      : options_(options),
+        host_(host),
+        services_(host.Services()),
+        elevated_(elevated),
+        receipt_copy_(receipt_copy),
+        held_(host, services_.files) {}
 
-  InstallRequest request;
-  request.source = *source;
-  request.language = options.language;
-  request.dest_folder = options.dest_folder.value_or(DefaultDestFolder());
-  request.shortcut = PlaceOf(options.shortcut, host.RunningAccount());
-  request.placement = Placement::kAllOrNothing;
-  request.digests = true;
-  request.replace_in_use_at_restart = elevated && options.replace_at_restart;
-  const std::string& dest = request.dest_folder;
-  ElevatedDestination held(host, services.files);
-  if (elevated) {
-    const Refusal refusal = held.Prepare(dest);
-    if (refusal.status != kExitSuccess) {
-      LogStepFailed("prepare the destination", refusal.folder);
-      host.WriteError("orvik-install: " + refusal.folder + " " + refusal.reason + "\n");
-      return refusal.status;
+  int Run() {
+    for (int (Installation::*step)() :
+         {&Installation::FindTheSource, &Installation::PrepareTheDestination,
+          &Installation::WithdrawTheDetection, &Installation::Copy,
+          &Installation::CopyTheUninstaller, &Installation::ListTheFiles,
+          &Installation::WriteTheDetection}) {
+      const int status = (this->*step)();
+      if (status != kExitSuccess) return status;
     }
-  } else {
-    CreateMissingFolders(dest, host, services.files);
+    return report_.copy.replaced_at_restart.empty() ? kExitSuccess : kExitRestartNeeded;
+  }
+
+ private:
+  int Refuse(int status, const char* step, const std::string& file, const std::string& text) {
+    LogStepFailed(step, file);
+    host_.WriteError("orvik-install: " + text + "\n");
+    return status;
+  }
+
+  int FindTheSource() {
+    std::string tried;
+    auto source = FindSource(options_, host_, tried);
+    if (!source)
+      return Refuse(kExitSourceAbsent, "find source", tried,
+                    "the Orvik CD was not found in " + tried +
+                        (options_.source ? "" : " nor in a CD-ROM drive") +
+                        " (no message file for language '" +
+                        std::string(1, options_.language) + "')");
+    source->cd_drive_letter = CdDriveLetter(options_, *source, services_.drives);
+    request_.source = *source;
+    request_.language = options_.language;
+    request_.dest_folder = options_.dest_folder.value_or(DefaultDestFolder());
+    request_.shortcut = PlaceOf(options_.shortcut, host_.RunningAccount());
+    request_.placement = Placement::kAllOrNothing;
+    request_.digests = true;
+    request_.replace_in_use_at_restart = elevated_ && options_.replace_at_restart;
+    receipt_path_ = request_.dest_folder + "\\" + kReceiptName;
+    earlier_path_ = request_.dest_folder + "\\" + kEarlierReceiptName;
+    return kExitSuccess;
+  }
+
+  int PrepareTheDestination() {
+    if (!elevated_) {
+      CreateMissingFolders(request_.dest_folder, host_, services_.files);
+      return kExitSuccess;
+    }
+    const Refusal refusal = held_.Prepare(request_.dest_folder);
+    if (refusal.status == kExitSuccess) return kExitSuccess;
+    return Refuse(refusal.status, "prepare the destination", refusal.folder,
+                  refusal.folder + " " + refusal.reason);
   }
 
   // Until the run has succeeded there is no receipt and no registration:
@@ -225,82 +254,97 @@ int InstallUnattended(const UnattendedOptions& options, UnattendedHost& host, bo
   // failure, and tries again. The earlier receipt steps aside, still
   // true of the folder, which a failed upgrade leaves as it was, for the
   // next run and for a removal.
-  const std::string receipt_path = dest + "\\" + kReceiptName;
-  const std::string earlier_path = dest + "\\" + kEarlierReceiptName;
-  if (services.files.Exists(receipt_path))
-    services.files.MoveReplacing(receipt_path, earlier_path);
-  const std::optional<Receipt> earlier = ReadReceipt(services.files, earlier_path);
-  for (const std::string& path : {receipt_path, receipt_copy.value_or(receipt_path)}) {
-    services.files.RemoveFile(path);
-    if (services.files.Exists(path)) {
-      LogStepFailed("remove the earlier receipt", path);
-      host.WriteError("orvik-install: the earlier receipt " + path +
-                      " cannot be removed; nothing installed\n");
-      return kExitReceipt;
+  int WithdrawTheDetection() {
+    FileSystem& files = services_.files;
+    if (files.Exists(receipt_path_)) files.MoveReplacing(receipt_path_, earlier_path_);
+    earlier_ = ReadReceipt(files, earlier_path_);
+    for (const std::string& path : {receipt_path_, receipt_copy_.value_or(receipt_path_)}) {
+      files.RemoveFile(path);
+      if (files.Exists(path))
+        return Refuse(kExitReceipt, "remove the earlier receipt", path,
+                      "the earlier receipt " + path + " cannot be removed; nothing installed");
     }
+    for (int version : {cd_format::kCurrentProductVersion, cd_format::kLegacyProductVersion})
+      host_.Unregister(RegistrationKey(version), elevated_);
+    return kExitSuccess;
   }
-  for (int version : {cd_format::kCurrentProductVersion, cd_format::kLegacyProductVersion})
-    host.Unregister(RegistrationKey(version), elevated);
 
-  const InstallReport report = RunInstallation(services, request);
-  if (report.copy.failed_step != CopyStep::kNone)
-    LogStepFailed(CopyStepText(report.copy.failed_step), report.copy.failed_path);
-  if (!report.shortcut_not_made.empty())
-    LogStepFailed("shortcut", report.shortcut_not_made);
-  if (!options.quiet) host.WriteOutput(report.copy.message);
-  if (report.copy.result != InstallResult::kOk) return ReportCopyFailure(report.copy, host);
+  int Copy() {
+    report_ = RunInstallation(services_, request_);
+    if (report_.copy.failed_step != CopyStep::kNone)
+      LogStepFailed(CopyStepText(report_.copy.failed_step), report_.copy.failed_path);
+    if (!report_.shortcut_not_made.empty()) LogStepFailed("shortcut", report_.shortcut_not_made);
+    if (!options_.quiet) host_.WriteOutput(report_.copy.message);
+    if (report_.copy.result != InstallResult::kOk) return ReportCopyFailure(report_.copy, host_);
+    return kExitSuccess;
+  }
 
-  if (!InstallUninstaller(services.files, host.ModulePath(), dest)) {
-    LogStepFailed("copy the uninstaller", dest + "\\" + kUninstallerName);
-    host.WriteError("orvik-install: " + dest + "\\" + kUninstallerName +
-                    " cannot be written; no receipt\n");
-    return kExitDestFile;
+  int CopyTheUninstaller() {
+    const std::string target = request_.dest_folder + "\\" + kUninstallerName;
+    if (InstallUninstaller(services_.files, host_.ModulePath(), request_.dest_folder))
+      return kExitSuccess;
+    return Refuse(kExitDestFile, "copy the uninstaller", target,
+                  target + " cannot be written; no receipt");
   }
-  Receipt receipt;
-  receipt.version = g_nProductVersion;
-  receipt.language = request.language;
-  receipt.destination = dest;
-  receipt.source = request.source.root;
-  receipt.installed_utc = host.UtcTime();
-  receipt.shortcut = report.shortcut;
-  if (receipt_copy && !SamePath(*receipt_copy, receipt_path)) receipt.receipt_copy = *receipt_copy;
-  auto listed = ReceiptFiles(services.files, report.copy, dest, earlier);
-  if (!listed) {
-    LogStepFailed("read the installed files", dest);
-    host.WriteError("orvik-install: the installed files in " + dest +
-                    " cannot be read back; no receipt\n");
-    return kExitReceipt;
-  }
-  receipt.files = std::move(*listed);
-  std::uint64_t bytes = 0;
-  for (const ReceiptFile& file : receipt.files) {
-    bytes += file.size;
-    WriteDebugLog("Installed %s (%llu bytes, sha256 %s)\n", file.name.c_str(),
-                  static_cast<unsigned long long>(file.size), file.sha256.c_str());
-  }
-  for (const std::string& path : report.copy.replaced_at_restart)
-    WriteDebugLog("Replaced at the next restart: %s\n", path.c_str());
 
-  // Last: a receipt and a registration say that everything before them succeeded.
-  if (!host.Register(RegistrationOf(receipt, bytes), elevated)) {
-    LogStepFailed("register", RegistrationKey(receipt.version));
-    host.WriteError("orvik-install: installed, but Windows' list of programs cannot be "
-                    "written; no receipt\n");
-    return kExitReceipt;
+  int ListTheFiles() {
+    receipt_.version = g_nProductVersion;
+    receipt_.language = request_.language;
+    receipt_.destination = request_.dest_folder;
+    receipt_.source = request_.source.root;
+    receipt_.installed_utc = host_.UtcTime();
+    receipt_.shortcut = report_.shortcut;
+    if (receipt_copy_ && !SamePath(*receipt_copy_, receipt_path_))
+      receipt_.receipt_copy = *receipt_copy_;
+    auto listed = ReceiptFiles(services_.files, report_.copy, request_.dest_folder, earlier_);
+    if (!listed)
+      return Refuse(kExitReceipt, "read the installed files", request_.dest_folder,
+                    "the installed files in " + request_.dest_folder +
+                        " cannot be read back; no receipt");
+    receipt_.files = std::move(*listed);
+    for (const ReceiptFile& file : receipt_.files) {
+      bytes_ += file.size;
+      WriteDebugLog("Installed %s (%llu bytes, sha256 %s)\n", file.name.c_str(),
+                    static_cast<unsigned long long>(file.size), file.sha256.c_str());
+    }
+    for (const std::string& path : report_.copy.replaced_at_restart)
+      WriteDebugLog("Replaced at the next restart: %s\n", path.c_str());
+    return kExitSuccess;
   }
-  const std::string text = FormatReceipt(receipt);
-  services.files.RemoveFile(earlier_path);
-  // The folder's own receipt last: it is what the removal reads.
-  for (const std::string& path : {receipt.receipt_copy, receipt_path}) {
-    if (path.empty() || WriteFileInPlace(services.files, path, text)) continue;
-    LogStepFailed("write receipt", path);
-    host.WriteError("orvik-install: installed, but the receipt " + path +
-                    " cannot be written\n");
-    host.Unregister(RegistrationKey(receipt.version), elevated);
-    return kExitReceipt;
+
+  // Last: a registration and a receipt say that everything before them
+  // succeeded; the folder's own receipt last of all, as the removal reads it.
+  int WriteTheDetection() {
+    const std::string key = RegistrationKey(receipt_.version);
+    if (!host_.Register(RegistrationOf(receipt_, bytes_), elevated_))
+      return Refuse(kExitReceipt, "register", key,
+                    "installed, but Windows' list of programs cannot be written; no receipt");
+    const std::string text = FormatReceipt(receipt_);
+    services_.files.RemoveFile(earlier_path_);
+    for (const std::string& path : {receipt_.receipt_copy, receipt_path_}) {
+      if (path.empty() || WriteFileInPlace(services_.files, path, text)) continue;
+      host_.Unregister(key, elevated_);
+      if (!receipt_.receipt_copy.empty()) services_.files.RemoveFile(receipt_.receipt_copy);
+      return Refuse(kExitReceipt, "write receipt", path,
+                    "installed, but the receipt " + path + " cannot be written");
+    }
+    return kExitSuccess;
   }
-  return report.copy.replaced_at_restart.empty() ? kExitSuccess : kExitRestartNeeded;
-}
+
+  const UnattendedOptions& options_;
+  UnattendedHost& host_;
+  InstallServices services_;
+  const bool elevated_;
+  const std::optional<std::string>& receipt_copy_;
+  ElevatedDestination held_;  // held until the run ends
+  InstallRequest request_;
+  std::string receipt_path_;
+  std::string earlier_path_;
+  std::optional<Receipt> earlier_;
+  InstallReport report_;
+  Receipt receipt_;
+  std::uint64_t bytes_ = 0;
+};
 
 int RunLockedAndLogged(const UnattendedOptions& options, UnattendedHost& host) {
   if (!host.TakeInstallLock()) {
@@ -320,7 +364,7 @@ int RunLockedAndLogged(const UnattendedOptions& options, UnattendedHost& host) {
   int status;
   try {
     status = options.uninstall ? RemoveInstallation(options, host, elevated)
-                               : InstallUnattended(options, host, elevated, receipt_file);
+                               : Installation(options, host, elevated, receipt_file).Run();
   } catch (const std::bad_alloc&) {
     std::fputs("orvik-install: not enough memory\n", stderr);
     status = kExitOutOfMemory;

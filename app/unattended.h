@@ -71,12 +71,6 @@ class UnattendedHost {
   // The InstallLocation of the entry, when there is one.
   virtual std::optional<std::string> RegisteredFolder(const std::string& key,
                                                       bool machine) = 0;
-  // The names in a folder (files and folders, without "." and "..").
-  virtual std::vector<std::string> FolderEntries(const std::string& folder) = 0;
-  // Removes the folder if it is empty.
-  virtual bool RemoveEmptyFolder(const std::string& folder) = 0;
-  // Leaves the file to be removed when the machine next starts.
-  virtual bool RemoveAtRestart(const std::string& path) = 0;
   // The programs holding the file open, as Windows can tell them
   // ("Orvik (1234)"); empty when it cannot.
   virtual std::string ProgramsUsing(const std::string& path) = 0;

@@ -28,6 +28,10 @@ bool FileSystem::InUse(const std::string&) { return false; }
 
 bool FileSystem::MoveAtRestart(const std::string&, const std::string&) { return false; }
 
+std::vector<std::string> FileSystem::FolderEntries(const std::string&) { return {}; }
+
+bool FileSystem::RemoveFolder(const std::string&) { return false; }
+
 bool FileSystem::Exists(const std::string& path) {
   auto file = OpenForReading(path);
   if (!file) return false;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace orvik {
 
@@ -111,9 +112,14 @@ class FileSystem {
   // Whether another program has the file open in a way that keeps it
   // from being replaced (a sharing violation); false when unknown.
   virtual bool InUse(const std::string& path);
-  // Leaves `from` to replace `to` when the machine next starts; false when
-  // that cannot be arranged (it needs an administrator).
+  // Leaves `from` to replace `to` when the machine next starts, or with an
+  // empty `to` to be removed then; false when that cannot be arranged (it
+  // needs an administrator).
   virtual bool MoveAtRestart(const std::string& from, const std::string& to);
+  // The names in a folder, files and folders, without "." and "..".
+  virtual std::vector<std::string> FolderEntries(const std::string& folder);
+  // Removes the folder if it is empty.
+  virtual bool RemoveFolder(const std::string& folder);
   // Whether something of that name is there, even when it cannot be
   // opened; by default, whether it opens for reading.
   virtual bool Exists(const std::string& path);

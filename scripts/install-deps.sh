@@ -9,7 +9,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils imagemagick xorriso fonts-wine
   osslsigncode openssl git
   softhsm2 libengine-pkcs11-openssl opensc
-  python3-jsonschema nodejs
+  python3-jsonschema python3-yaml nodejs
   clang libclang-rt-14-dev
   libiso9660-dev libcdio-dev pkg-config
 )

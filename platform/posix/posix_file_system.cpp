@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 #include <string_view>
 
@@ -250,6 +251,38 @@ bool PosixFileSystem::MoveReplacing(const std::string& from,
   const auto host_to = EntryHostPath(to);
   return host_from && host_to &&
          ::rename(host_from->c_str(), host_to->c_str()) == 0;
+}
+
+// renameat2's RENAME_NOREPLACE asks nothing before the move; a file system
+// without it gets the look and the rename.
+PosixFileSystem::MoveResult PosixFileSystem::MoveToNewName(const std::string& from,
+                                                           const std::string& to) {
+  const auto host_from = EntryHostPath(from);
+  const auto host_to = EntryHostPath(to);
+  if (!host_from || !host_to) return MoveResult::kFailed;
+  if (::renameat2(AT_FDCWD, host_from->c_str(), AT_FDCWD, host_to->c_str(), RENAME_NOREPLACE) == 0)
+    return MoveResult::kMoved;
+  if (errno == EEXIST) return MoveResult::kNameTaken;
+  if (errno != EINVAL && errno != ENOSYS) return MoveResult::kFailed;
+  return FileSystem::MoveToNewName(from, to);
+}
+
+std::vector<std::string> PosixFileSystem::FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  const auto host = HostPath(folder);
+  if (!host) return names;
+  const std::unique_ptr<DIR, CloseListing> listing(::opendir(host->c_str()));
+  if (listing == nullptr) return names;
+  while (const dirent* entry = ::readdir(listing.get())) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  return names;
+}
+
+bool PosixFileSystem::RemoveFolder(const std::string& folder) {
+  const auto host = HostPath(folder);
+  return host && ::rmdir(host->c_str()) == 0;
 }
 
 bool PosixFileSystem::Exists(const std::string& path) {

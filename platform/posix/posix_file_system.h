@@ -41,6 +41,9 @@ class PosixFileSystem : public FileSystem {
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
   std::unique_ptr<File> CreateExclusive(const std::string& path) override;
   bool MoveReplacing(const std::string& from, const std::string& to) override;
+  MoveResult MoveToNewName(const std::string& from, const std::string& to) override;
+  std::vector<std::string> FolderEntries(const std::string& folder) override;
+  bool RemoveFolder(const std::string& folder) override;
   bool Exists(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   bool IsLink(const std::string& path) override;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace orvik {
@@ -104,12 +105,22 @@ void CopyEarlierLog(const std::string& path, const std::string& start, HANDLE in
   LARGE_INTEGER from;
   from.QuadPart = size.QuadPart > kKeptLogBytes ? size.QuadPart - kKeptLogBytes : 0;
   if (!::SetFilePointerEx(earlier.get(), from, nullptr, FILE_BEGIN)) return;
+  std::string kept;
   char buffer[16384];
   DWORD got = 0;
-  while (::ReadFile(earlier.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-    DWORD put = 0;
-    if (!::WriteFile(into, buffer, got, &put, nullptr) || put != got) return;
+  while (kept.size() < kKeptLogBytes &&
+         ::ReadFile(earlier.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+    kept.append(buffer, got);
+  // A tail cut from a longer log starts at its first whole run, so that
+  // the log still begins as ours do.
+  std::size_t begin = 0;
+  if (from.QuadPart > 0) {
+    begin = kept.find("\n" + start);
+    if (begin == std::string::npos) return;
+    ++begin;
   }
+  DWORD put = 0;
+  ::WriteFile(into, kept.data() + begin, static_cast<DWORD>(kept.size() - begin), &put, nullptr);
 }
 
 // The new file is renamed over the name: a rename replaces a link itself,

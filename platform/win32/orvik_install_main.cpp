@@ -89,18 +89,6 @@ std::string RunningAccountName() {
   return std::string(domain) + "\\" + name;
 }
 
-std::vector<std::string> EntriesOf(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  const ScopedFindHandle search(::FindFirstFileA((folder + "\\*").c_str(), &found));
-  if (!search.valid()) return names;
-  do {
-    const std::string name = found.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (::FindNextFileA(search.get(), &found));
-  return names;
-}
-
 class Win32UnattendedHost : public UnattendedHost {
  public:
   InstallServices Services() override { return services_.Get(); }
@@ -127,15 +115,6 @@ class Win32UnattendedHost : public UnattendedHost {
   }
   std::optional<std::string> RegisteredFolder(const std::string& key, bool machine) override {
     return ReadInstallLocation(key, machine);
-  }
-  std::vector<std::string> FolderEntries(const std::string& folder) override {
-    return EntriesOf(folder);
-  }
-  bool RemoveEmptyFolder(const std::string& folder) override {
-    return ::RemoveDirectoryA(folder.c_str()) != FALSE;
-  }
-  bool RemoveAtRestart(const std::string& path) override {
-    return ::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
   }
   std::string ProgramsUsing(const std::string& path) override { return ProgramsHolding(path); }
   void WriteOutput(const std::string& text) override { Write(stdout, text); }

@@ -316,8 +316,26 @@ bool Win32FileSystem::InUse(const std::string& path) {
 }
 
 bool Win32FileSystem::MoveAtRestart(const std::string& from, const std::string& to) {
+  if (to.empty())
+    return ::MoveFileExA(from.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
   return ::MoveFileExA(from.c_str(), to.c_str(),
                        MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+std::vector<std::string> Win32FileSystem::FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  const ScopedFindHandle search(::FindFirstFileA((folder + "\\*").c_str(), &found));
+  if (!search.valid()) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (::FindNextFileA(search.get(), &found));
+  return names;
+}
+
+bool Win32FileSystem::RemoveFolder(const std::string& folder) {
+  return ::RemoveDirectoryA(folder.c_str()) != FALSE;
 }
 
 // Only "not found" means missing: a file that refuses us is still there.

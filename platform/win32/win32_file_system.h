@@ -18,6 +18,8 @@ class Win32FileSystem : public FileSystem {
   std::unique_ptr<BackgroundQueue> StartBackgroundQueue() override;
   bool InUse(const std::string& path) override;
   bool MoveAtRestart(const std::string& from, const std::string& to) override;
+  std::vector<std::string> FolderEntries(const std::string& folder) override;
+  bool RemoveFolder(const std::string& folder) override;
   bool Exists(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   bool IsLink(const std::string& path) override;

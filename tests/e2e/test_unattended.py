@@ -1,6 +1,7 @@
 """orvik-install.exe, the console installer, under Wine: its switches, the outcome text on standard output, the exit status of
-each failure, and the same installation and log as setup.exe's; from a CD
-and from a package folder on a machine without CD-ROM drives."""
+each failure, and the same installation and log as setup.exe's; from a CD,
+from a package folder on a machine without CD-ROM drives, and from the
+package zip as winget unpacks it."""
 
 import os
 import re
@@ -9,8 +10,10 @@ import subprocess
 import struct
 import time
 import unittest
+import zipfile
 
 import test_hardening
+import test_package
 from pe_image import RT_VERSION, pe_machine, pe_resources
 from test_install import InstallChecks, settings
 from wine_env import (HERE, IDCANCEL, SAMPLE_CD, WINE_DIR, WineTestCase, lookup, message_lines,
@@ -123,6 +126,15 @@ class UnattendedTest(UnattendedInstallChecks, UnattendedCase):
         # Run after run in one file: a fleet's history.
         self.assertEqual(self.run_install("--language", "de", "--dest", folder, "--log", log)[0], 0)
         self.assertLog(run + run, path=self.wine.c_path(log))
+        # A history past its bound keeps its last runs whole.
+        record = b"Entering dlg\n" + b"x" * 200 + b"\n"
+        long_history = b"==== orvik-install 8.0, old run\n" + record * 25000
+        self.wine.c_path(log).write_bytes(long_history + b"==== orvik-install 8.0, last\n" + record)
+        self.assertEqual(self.run_install("--language", "de", "--dest", folder, "--log", log)[0], 0)
+        kept = self.wine.c_path(log).read_bytes()
+        self.assertTrue(kept.startswith(b"==== orvik-install 8.0, "), kept[:80])
+        self.assertLess(len(kept), len(long_history))
+        self.assertTrue(kept.endswith(b"==== exit 0 ERROR_SUCCESS\n"))
 
     def test_windows_switches_and_quiet(self):
         self.insert_cd("f")
@@ -319,7 +331,8 @@ class PackageFolderTest(UnattendedInstallChecks, UnattendedCase):
         self.addCleanup(shutil.rmtree, self.wine.c_path(logs), True)
         # The README's line for Intune and Configuration Manager, as
         # administrators type it: a closing quote after a backslash, then
-        # more switches; a parent folder that does not exist yet.
+        # more switches; a parent folder that does not exist yet. Its
+        # --receipt names the receipt's own place: one receipt, no copy.
         status, out, err = self.run_command_line(
             r'"C:\pkg\Orvik 8\orvik-install.exe" --language de --dest "C:\Program Files\Ostmarrow\Orvik\" --receipt "C:\Program Files\Ostmarrow\Orvik\orvik-receipt.txt" --log C:\ProgramData\Ostmarrow\Orvik\Logs\orvik-install.log --quiet',
             cwd=r"c:\pkg\Orvik 8")
@@ -442,6 +455,38 @@ class PackageFolderTest(UnattendedInstallChecks, UnattendedCase):
         # Nothing left to remove: success, and a line that says so.
         status, out, _ = self.run_install("--uninstall", program=install[0], cwd="c:\\")
         self.assertEqual((status, out), (0, b"Orvik is not installed; nothing to remove.\r\n"))
+
+    def test_the_package_zip_as_winget_installs_and_removes_it(self):
+        installer = test_package.readme_manifest()
+        # winget unpacks the zip into a temporary folder of its own and
+        # starts the nested installer there, with the manifest's switches.
+        unpacked = r"C:\windows\temp\WinGet\Ostmarrow.Orvik.8.0\extracted"
+        self.addCleanup(shutil.rmtree, self.wine.c_path(r"windows\temp\WinGet"), True)
+        with zipfile.ZipFile(test_package.package_zip()) as package:
+            package.extractall(self.wine.c_path(unpacked))
+        (nested,) = installer["NestedInstallerFiles"]
+        status, out, err = self.run_command_line(
+            f'"{unpacked}\\{nested["RelativeFilePath"]}" {installer["InstallerSwitches"]["Silent"]}')
+        self.assertEqual((status, out, err), (0, b"", b""))
+        self.assertTrue(self.wine.c_path(r"c:\orvik8\orvik8.exe").is_file())
+        common_link = self.wine.c_path(r"users\Public\Desktop\orvik8.lnk")
+        self.assertTrue(common_link.is_file())
+
+        # Found as winget finds it: the entry of AppsAndFeaturesEntries.
+        (apps,) = installer["AppsAndFeaturesEntries"]
+        key = ("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
+               apps["ProductCode"])
+        entry = self.reg_query(key)
+        self.assertIsNotNone(entry, "no uninstall entry")
+        shown = ("DisplayName", "Publisher", "DisplayVersion")
+        self.assertEqual({f: entry.get(f) for f in shown}, {f: apps[f] for f in shown})
+        status, out, err = self.run_command_line(entry["QuietUninstallString"])
+        self.assertEqual((status, out), (0, b""), err)
+        self.assertIsNone(self.reg_query(key))
+        self.assertFalse(common_link.exists())
+        # Only the running uninstaller is left, for the next restart.
+        self.assertEqual([p.name for p in self.wine.c_path("orvik8").iterdir()],
+                         ["orvik-uninstall.exe"])
 
     def test_a_folder_without_the_cds_files_is_not_a_source(self):
         package = self.stage()

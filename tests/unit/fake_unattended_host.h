@@ -28,7 +28,7 @@ class FilesInUse : public PosixFileSystem {
   }
   // What Windows does with the moves left for its next start.
   void Restart() {
-    for (const auto& [from, to] : at_restart) MoveReplacing(from, to);
+    for (const auto& [from, to] : at_restart) to.empty() ? RemoveFile(from) : MoveReplacing(from, to);
     at_restart.clear();
   }
 
@@ -88,24 +88,6 @@ class UnattendedHostFake : public UnattendedHost {
     if (found == registry.end()) return std::nullopt;
     return found->second.install_location;
   }
-  std::vector<std::string> FolderEntries(const std::string& folder) override {
-    std::vector<std::string> names;
-    const auto host_path = files.HostPath(folder);
-    std::error_code error;
-    if (host_path)
-      for (const auto& entry : std::filesystem::directory_iterator(*host_path, error))
-        names.push_back(entry.path().filename().string());
-    return names;
-  }
-  bool RemoveEmptyFolder(const std::string& folder) override {
-    const auto host_path = files.HostPath(folder);
-    std::error_code error;
-    return host_path && std::filesystem::remove(*host_path, error);
-  }
-  bool RemoveAtRestart(const std::string& path) override {
-    at_restart.push_back(path);
-    return true;
-  }
   std::string ProgramsUsing(const std::string&) override { return "Orvik (42)"; }
   void WriteOutput(const std::string& text) override { output += text; }
   void WriteError(const std::string& text) override { errors += text; }
@@ -124,7 +106,6 @@ class UnattendedHostFake : public UnattendedHost {
   std::string errors;
   std::map<std::pair<std::string, bool>, Registration> registry;
   bool registry_writable = true;
-  std::vector<std::string> at_restart;
 };
 
 }  // namespace orvik::testing
