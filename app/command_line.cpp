@@ -6,6 +6,7 @@
 
 #include "app/exit_status.h"
 #include "engine/ascii.h"
+#include "engine/windows_path.h"
 
 namespace orvik {
 
@@ -33,8 +34,6 @@ std::string UnattendedUsage() {
 }
 
 namespace {
-
-
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -98,9 +97,8 @@ std::optional<Switch> SplitSwitch(const std::string& arg) {
 
 // "E", "E:" or "E:\".
 std::optional<char> DriveOf(const std::string& value) {
-  if (value.empty() || value.size() > 3 || !IsAsciiLetter(value[0])) return std::nullopt;
-  if (value.size() >= 2 && value[1] != ':') return std::nullopt;
-  if (value.size() == 3 && value[2] != '\\' && value[2] != '/') return std::nullopt;
+  const bool drive = value.size() == 1 || IsBareDrive(value) || IsDriveRoot(value);
+  if (!drive || !IsAsciiLetter(value[0])) return std::nullopt;
   return value[0];
 }
 
@@ -115,31 +113,6 @@ bool ParseLanguage(const std::string& value, char& language) {
     }
   }
   return false;
-}
-
-// Characters Windows refuses in a path, and a colon past the drive's.
-bool HasForbiddenCharacter(const std::string& path) {
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    if (path[i] == ':' ? i != 1 : IsForbiddenInFileName(path[i])) return true;
-  }
-  return false;
-}
-
-// A relative folder would depend on where the deployment tool happens to
-// start us: only "X:\..." and "\\server\share..." are taken.
-bool IsAbsolutePath(const std::string& path) {
-  const bool drive_rooted = path.size() >= 3 && IsAsciiLetter(path[0]) &&
-                            path[1] == ':' && (path[2] == '\\' || path[2] == '/');
-  const bool unc = path.size() > 2 && path.rfind("\\\\", 0) == 0 &&
-                   path.find_first_not_of('\\', 2) != std::string::npos;
-  return drive_rooted || unc;
-}
-
-// "C:\Program Files\Orvik\" names the same folder as without the
-// backslash, which would otherwise be doubled in every path made from it.
-std::string WithoutTrailingSeparators(std::string path) {
-  while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
-  return path;
 }
 
 ParsedArguments Fail(std::string error) {
@@ -184,20 +157,20 @@ std::string TakeValue(const std::string& name, const std::string& value,
     return "";
   }
   if (value.empty()) return "--" + name + " needs a value";
-  if (HasForbiddenCharacter(value))
+  if (PathHasForbiddenCharacter(value))
     return "--" + name + " holds a character Windows does not allow in a path: " + value;
   if (name == "source") {
     if (const auto drive = DriveOf(value)) {
       options.source = std::string(1, *drive) + ":";
       return "";
     }
-    if (!IsAbsolutePath(value))
+    if (!IsFullPath(value))
       return "--source needs a drive (E:) or a full path (C:\\pkg\\Orvik, \\\\server\\share\\Orvik)";
     options.source = WithoutTrailingSeparators(value);
     return "";
   }
   if (name == "dest") {
-    if (!IsAbsolutePath(value))
+    if (!IsFullPath(value))
       return "--dest needs a full path such as \"C:\\Program Files\\Orvik\"";
     options.dest_folder = WithoutTrailingSeparators(value);
     return "";

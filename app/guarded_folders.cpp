@@ -1,25 +1,9 @@
 #include "app/guarded_folders.h"
 
 #include "app/fleet_log.h"
+#include "engine/windows_path.h"
 
 namespace orvik {
-
-std::vector<std::string> FoldersDownTo(const std::string& dest) {
-  std::size_t root_end = 3;  // "C:\"
-  if (dest.rfind("\\\\", 0) == 0) {
-    const std::size_t share = dest.find_first_of("\\/", dest.find_first_of("\\/", 2) + 1);
-    root_end = share == std::string::npos ? dest.size() : share;
-  }
-  std::vector<std::string> folders{dest.substr(0, root_end)};
-  for (std::size_t at = root_end; at < dest.size(); ++at) {
-    const std::size_t cut = dest.find_first_of("\\/", at);
-    if (cut == std::string::npos) break;
-    if (cut > at) folders.push_back(dest.substr(0, cut));
-    at = cut;
-  }
-  if (folders.back() != dest && dest.size() > root_end) folders.push_back(dest);
-  return folders;
-}
 
 Refusal ElevatedDestination::Prepare(const std::string& dest, bool create) {
   const std::string work = create ? "installing" : "removing";

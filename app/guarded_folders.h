@@ -12,10 +12,6 @@
 
 namespace orvik {
 
-// The folders from the volume's root down to `dest`: "C:\\", "C:\\Vendor",
-// "C:\\Vendor\\Orvik"; for a share, from "\\\\server\\share".
-std::vector<std::string> FoldersDownTo(const std::string& dest);
-
 // Why a run cannot use the destination; status 0 when it can.
 struct Refusal {
   int status = kExitSuccess;

@@ -9,14 +9,11 @@
 #include "engine/ascii.h"
 #include "engine/cd_format.h"
 #include "engine/debug_log.h"
+#include "engine/windows_path.h"
 
 namespace orvik {
 
 namespace {
-
-bool SamePath(const std::string& a, const std::string& b) {
-  return AsciiLowered(a) == AsciiLowered(b);
-}
 
 bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() &&

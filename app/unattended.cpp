@@ -18,6 +18,7 @@
 #include "engine/install_message.h"
 #include "engine/result_codes.h"
 #include "engine/temporary_file.h"
+#include "engine/windows_path.h"
 
 namespace orvik {
 
@@ -55,7 +56,7 @@ char CdDriveLetter(const UnattendedOptions& options, const CdSource& source,
   const std::vector<char> cd_roms = CdRomDrives(drives);
   if (!cd_roms.empty()) return cd_roms.front();
   // In upper case, as the copy engine gives the current drive's.
-  if (source.root.size() >= 2 && source.root[1] == ':')
+  if (StartsWithDrive(source.root))
     return AsciiUpper(source.root[0]);
   return cd_format::kNoDriveLetter;  // a share, on a machine without a CD-ROM drive
 }
@@ -108,10 +109,6 @@ Registration RegistrationOf(const Receipt& receipt, std::uint64_t bytes) {
   entry.uninstall_string = command;
   entry.quiet_uninstall_string = command + " --quiet";
   return entry;
-}
-
-bool SamePath(const std::string& a, const std::string& b) {
-  return AsciiLowered(a) == AsciiLowered(b);
 }
 
 // A copy of this program beside the product, so that the registration's

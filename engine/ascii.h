@@ -27,28 +27,9 @@ constexpr bool IsAsciiBlank(char c) {
          c == '\r';
 }
 
-// Either separator of a Windows path.
-constexpr bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
-
-// A character Windows refuses in a file name: the control characters and
-// <>:"|?* (the separators aside).
-constexpr bool IsForbiddenInFileName(char c) {
-  if (static_cast<unsigned char>(c) < 0x20) return true;
-  for (const char forbidden : {'<', '>', ':', '"', '|', '?', '*'})
-    if (c == forbidden) return true;
-  return false;
-}
-
 inline std::string AsciiLowered(std::string text) {
   for (char& c : text) c = AsciiLower(c);
   return text;
-}
-
-inline bool EqualsIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  return true;
 }
 
 }  // namespace orvik

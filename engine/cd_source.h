@@ -4,9 +4,7 @@
 // that for a folder nothing outside it can be named.
 #pragma once
 
-#include <optional>
 #include <string>
-#include <vector>
 
 namespace orvik {
 
@@ -28,12 +26,6 @@ struct CdSource {
   // names no file.
   std::string PathOf(const std::string& name) const;
 };
-
-// The components of `name` below a root as Windows resolves them at a
-// drive's root: "\\" and "/" separate, "." and ".." fold and never climb
-// above the root. Nothing when a component fails `acceptable`.
-std::optional<std::vector<std::string>> ComponentsBelowRoot(
-    const std::string& name, bool (*acceptable)(const std::string& component));
 
 // Drive `letter` ('E' gives "E:", written as 'E' into the CD-drive line);
 // letter 0 is no source drive at all.

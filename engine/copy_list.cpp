@@ -5,6 +5,7 @@
 
 #include "engine/ascii.h"
 #include "engine/line_reader.h"
+#include "engine/windows_path.h"
 
 namespace orvik {
 
@@ -61,35 +62,13 @@ bool IsOnlyDotsAndBlanks(const std::string& name) {
   return name.find_first_not_of(". ") == std::string::npos;
 }
 
-// Windows opens these as devices in any folder and with any extension.
-bool IsDeviceName(const std::string& name) {
-  std::string base = name.substr(0, name.find('.'));
-  base.erase(base.find_last_not_of(' ') + 1);
-  std::transform(base.begin(), base.end(), base.begin(), AsciiUpper);
-  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
-    if (base == device) return true;
-  if (base.size() != 4) return false;
-  const std::string prefix = base.substr(0, 3);
-  if (prefix != "COM" && prefix != "LPT") return false;
-  // The digits 1-9, and superscript 1, 2 and 3 of the ANSI code page.
-  const auto digit = static_cast<unsigned char>(base[3]);
-  return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 ||
-         digit == 0xB3;
-}
-
-// Characters that Windows refuses in a file name, besides the separator.
-bool HasForbiddenCharacter(const std::string& name) {
-  for (char c : name)
-    if (c == '/' || IsForbiddenInFileName(c)) return true;
-  return false;
-}
-
 bool IsPlainFileName(const std::string& name) {
   if (IsOnlyDotsAndBlanks(name)) return false;  // "", ".", ".." and kin
-  if (HasForbiddenCharacter(name)) return false;
-  // Windows drops a trailing dot or blank: "startup.mar." would be written
-  // as startup.mar without being treated as the settings file.
-  if (name.back() == '.' || name.back() == ' ') return false;
+  // The name is one component: a slash would make it two.
+  if (HasForbiddenCharacter(name) || name.find('/') != std::string::npos) return false;
+  // "startup.mar." would be written as startup.mar without being treated
+  // as the settings file.
+  if (EndsInDotOrBlank(name)) return false;
   return !IsDeviceName(name);
 }
 

@@ -11,5 +11,6 @@ set(ORVIK_ENGINE_SOURCES
   settings_file.cpp
   sha256.cpp
   temporary_file.cpp
+  windows_path.cpp
 )
 list(TRANSFORM ORVIK_ENGINE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

@@ -9,9 +9,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "engine/ascii.h"
 #include "engine/cd_format.h"
+#include "engine/windows_path.h"
 
 namespace orvik {
 
@@ -22,57 +24,12 @@ char DriveKey(char letter) {
 }
 
 // Characters that Windows refuses in a file name.
-bool IsValidComponent(const std::string& name) {
-  for (char c : name)
-    if (IsForbiddenInFileName(c)) return false;
-  return true;
-}
-
-std::vector<std::string> SplitComponents(const std::string& path) {
-  std::vector<std::string> parts;
-  std::string part;
-  for (char c : path) {
-    if (c == '\\' || c == '/') {
-      if (!part.empty()) parts.push_back(part);
-      part.clear();
-    } else {
-      part += c;
-    }
-  }
-  if (!part.empty()) parts.push_back(part);
-  return parts;
-}
-
-// Folds "." and ".." into `base` the way Windows does: ".." at the root
-// stays at the root.
-bool AppendComponents(std::vector<std::string>& base,
-                      const std::vector<std::string>& parts) {
-  for (const auto& part : parts) {
-    if (part == ".") continue;
-    if (part == "..") {
-      if (!base.empty()) base.pop_back();
-      continue;
-    }
-    if (!IsValidComponent(part)) return false;
-    base.push_back(part);
-  }
-  return true;
-}
+bool IsValidComponent(const std::string& name) { return !HasForbiddenCharacter(name); }
 
 // Windows refuses such a name with ERROR_INVALID_NAME, which the C runtime
 // does not count among the errors of a path that does not exist.
 bool HasInvalidName(const std::string& path) {
-  const bool has_drive = path.size() >= 2 && path[1] == ':';
-  for (const auto& part : SplitComponents(has_drive ? path.substr(2) : path))
-    if (!IsValidComponent(part)) return true;
-  return false;
-}
-
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (DriveKey(a[i]) != DriveKey(b[i])) return false;
-  return true;
+  return HasForbiddenCharacter(std::string_view(path).substr(StartsWithDrive(path) ? 2 : 0));
 }
 
 bool EntryExists(const std::string& host_path) {
@@ -91,7 +48,7 @@ std::optional<std::string> FindIgnoringCase(const std::string& folder,
   const std::unique_ptr<DIR, CloseListing> listing(::opendir(folder.c_str()));
   if (listing == nullptr) return std::nullopt;
   while (const dirent* entry = ::readdir(listing.get())) {
-    if (EqualIgnoringAsciiCase(entry->d_name, name)) return std::string(entry->d_name);
+    if (SamePath(entry->d_name, name)) return std::string(entry->d_name);
   }
   return std::nullopt;
 }
@@ -191,25 +148,23 @@ std::optional<PosixFileSystem::Location> PosixFileSystem::Resolve(
     const std::string& path) const {
   if (path.empty()) return std::nullopt;
   Location location;
-  std::string rest = path;
-  if (path.size() >= 2 && path[1] == ':') {
+  std::string_view rest = path;
+  if (StartsWithDrive(path)) {
     if (!IsAsciiLetter(path[0])) return std::nullopt;
     location.drive = DriveKey(path[0]);
-    rest = path.substr(2);
+    rest.remove_prefix(2);
     // "D:x" is relative to drive D's current folder, which we keep only
     // for the current drive.
-    const bool rooted = !rest.empty() && (rest[0] == '\\' || rest[0] == '/');
+    const bool rooted = !rest.empty() && IsPathSeparator(rest[0]);
     if (!rooted && location.drive == current_drive_)
       location.components = current_components_;
-  } else if (path.size() >= 2 && (path[0] == '\\' || path[0] == '/') &&
-             (path[1] == '\\' || path[1] == '/')) {
+  } else if (IsSharePath(path)) {
     return std::nullopt;  // UNC paths name no mapped drive
   } else {
     location.drive = current_drive_;
-    if (path[0] != '\\' && path[0] != '/')
-      location.components = current_components_;
+    if (!IsPathSeparator(path[0])) location.components = current_components_;
   }
-  if (!AppendComponents(location.components, SplitComponents(rest)))
+  if (!AppendComponents(location.components, rest, IsValidComponent))
     return std::nullopt;
   if (drives_.count(location.drive) == 0) return std::nullopt;
   return location;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/win32_file_system.h"
 #include "ui/resource.h"
 
 namespace orvik {
@@ -11,19 +12,11 @@ namespace {
 
 // The help file is the program's own path with ".HLP" for its extension.
 std::string HelpFilePath(HINSTANCE instance) {
-  std::vector<char> path(MAX_PATH);
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameA(
-        instance, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return std::string();
-    if (length < path.size()) {
-      std::string module(path.data(), length);
-      const auto dot = module.find_last_of(".\\/");
-      if (dot != std::string::npos && module[dot] == '.') module.resize(dot);
-      return module + ".HLP";
-    }
-    path.resize(path.size() * 2);
-  }
+  std::string module = ModuleFileName(instance);
+  if (module.empty()) return std::string();
+  const auto dot = module.find_last_of(".\\/");
+  if (dot != std::string::npos && module[dot] == '.') module.resize(dot);
+  return module + ".HLP";
 }
 
 // The state at the time of the key that is being handled, not of now.

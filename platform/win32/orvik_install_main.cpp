@@ -8,6 +8,7 @@
 
 #include "app/fleet_log.h"
 #include "app/unattended.h"
+#include "engine/windows_path.h"
 #include "platform/win32/code_page.h"
 #include "platform/win32/debug_log_file.h"
 #include "platform/win32/files_in_use.h"
@@ -45,25 +46,6 @@ void Write(std::FILE* stream, const std::string& text) {
   const std::string converted = AnsiToConsole(WithoutCarriageReturns(text));
   std::fwrite(converted.data(), 1, converted.size(), stream);
   std::fflush(stream);
-}
-
-// The folder of a path: "C:\pkg" for "C:\pkg\orvik-install.exe", "E:\" for
-// a program at a drive's root.
-std::string FolderOf(const std::string& path) {
-  const auto cut = path.find_last_of("\\/");
-  if (cut == std::string::npos) return std::string();
-  return path.substr(0, cut == 2 && path[1] == ':' ? cut + 1 : cut);
-}
-
-std::string ModulePath() {
-  std::vector<char> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameA(
-        nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return std::string();
-    if (length < buffer.size()) return std::string(buffer.data(), length);
-    buffer.resize(buffer.size() * 2);
-  }
 }
 
 std::string FullPathOf(const std::string& path) {
@@ -110,8 +92,8 @@ std::string RunningAccountName() {
 class Win32UnattendedHost : public UnattendedHost {
  public:
   InstallServices Services() override { return services_.Get(); }
-  std::string ModuleFolder() override { return FolderOf(orvik::ModulePath()); }
-  std::string ModulePath() override { return orvik::ModulePath(); }
+  std::string ModuleFolder() override { return FolderOf(ModuleFileName(nullptr)); }
+  std::string ModulePath() override { return ModuleFileName(nullptr); }
   std::string CommandLine() override { return ::GetCommandLineA(); }
   std::string AccountName() override { return RunningAccountName(); }
   std::string FullPath(const std::string& path) override { return FullPathOf(path); }

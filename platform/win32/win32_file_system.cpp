@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/cd_format.h"
+#include "engine/windows_path.h"
 #include "platform/win32/scoped_win.h"
 
 namespace orvik {
@@ -91,15 +92,6 @@ std::optional<FileIdentity> IdentityOf(const std::string& path,
                       info.nFileIndexLow};
 }
 
-// "c:\orvik8\" asks about the folder a link points to; "c:\orvik8"
-// about the link. A root keeps its separator.
-std::string WithoutTrailingSeparators(std::string path) {
-  while (path.size() > 1 && (path.back() == '\\' || path.back() == '/') &&
-         path[path.size() - 2] != ':')
-    path.pop_back();
-  return path;
-}
-
 // The errors that the C runtime reports as ENOENT: the path, not the
 // folder itself, is what is wrong.
 bool MeansNoSuchPath(DWORD error) {
@@ -151,9 +143,10 @@ FolderState StateOfUnheld(const std::string& path, DWORD open_error) {
   return state == FolderState::kFolder ? FolderState::kNotHeld : state;
 }
 
-// "c:" is the folder that "c:\name" lands in: the root.
+// "c:" is the folder that "c:\name" lands in: the root. "c:\orvik8\"
+// would hold the folder a link points to; "c:\orvik8" holds the link.
 std::string FolderToHold(const std::string& path) {
-  if (path.size() == 2 && path[1] == ':') return path + "\\";
+  if (IsBareDrive(path)) return path + "\\";
   return WithoutTrailingSeparators(path);
 }
 
@@ -186,6 +179,18 @@ std::string CurrentFolder() {
 }
 
 }  // namespace
+
+std::string ModuleFileName(HMODULE module) {
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length =
+        ::GetModuleFileNameA(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return std::string();
+    // A path that fills the buffer may have been cut short.
+    if (length < buffer.size()) return std::string(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);
+  }
+}
 
 int CurrentDriveNumber() {
   const std::string folder = CurrentFolder();
@@ -351,6 +356,7 @@ bool Win32FileSystem::SameFile(const std::string& a, const std::string& b) {
 // reports it for a Unix symbolic link to a folder.
 bool Win32FileSystem::IsLink(const std::string& path) {
   if (path.empty()) return false;
+  // "c:\orvik8\" asks about the folder a link points to.
   const DWORD attributes =
       ::GetFileAttributesA(WithoutTrailingSeparators(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&

@@ -1,6 +1,10 @@
 // The engine's file interface over Win32 files, in the ANSI code page.
 #pragma once
 
+#include <windows.h>
+
+#include <string>
+
 #include "engine/file_system.h"
 
 namespace orvik {
@@ -25,6 +29,10 @@ class Win32FileSystem : public FileSystem {
   bool RemoveFile(const std::string& path) override;
   char CurrentDriveLetter() override;
 };
+
+// The path of `module`'s file (nullptr: the program's), however long;
+// empty when Windows cannot tell.
+std::string ModuleFileName(HMODULE module);
 
 // 1 for A, 2 for B, ...; 0 when the current folder has no drive letter.
 int CurrentDriveNumber();

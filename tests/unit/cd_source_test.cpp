@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/copy_list.h"
+#include "engine/windows_path.h"
 
 namespace orvik {
 namespace {
@@ -48,6 +49,42 @@ TEST(CdSource, FolderPathsStayInsideTheFolder) {
   EXPECT_EQ("\\\\server\\share\\Orvik\\x", share.PathOf("\\..\\..\\x"));
   EXPECT_EQ("\\\\server\\share\\Orvik\\prog\\x", SourcePath("\\prog\\x", 'A', share));
   EXPECT_EQ("A:\\extra\\x.dat", SourcePath(":\\extra\\x.dat", 'A', share));
+}
+
+// The roots that keep their separator, the folder a file is in, and the
+// folders an elevated run holds from the volume's root down (asked of
+// paths without a trailing separator, as the callers give them).
+TEST(WindowsPath, TrailingSeparatorsRootsAndTheFoldersDown) {
+  using Folders = std::vector<std::string>;
+  const struct {
+    const char* path;
+    const char* without_trailing;
+    const char* prefix;  // what "\name" is appended to
+    const char* folder_of;
+    Folders down;
+  } cases[] = {
+      {"C:\\", "C:\\", "C:", "C:\\", {"C:\\"}},
+      {"C:/", "C:/", "C:", "C:/", {"C:/"}},
+      {"C:\\\\", "C:\\", "C:", "C:\\", {}},
+      {"C:", "C:", "C:", "", {"C:"}},
+      {"C:\\x.exe", "C:\\x.exe", "C:\\x.exe", "C:\\", {"C:\\", "C:\\x.exe"}},
+      {"C:\\Vendor\\Orvik\\", "C:\\Vendor\\Orvik", "C:\\Vendor\\Orvik", "C:\\Vendor\\Orvik", {}},
+      {"c:\\a//b", "c:\\a//b", "c:\\a//b", "c:\\a/", {"c:\\", "c:\\a", "c:\\a//b"}},
+      {"\\\\srv\\share\\", "\\\\srv\\share", "\\\\srv\\share", "\\\\srv\\share", {}},
+      {"\\\\srv\\share\\Orvik", "\\\\srv\\share\\Orvik", "\\\\srv\\share\\Orvik", "\\\\srv\\share",
+       {"\\\\srv\\share", "\\\\srv\\share\\Orvik"}},
+      {"\\\\srv", "\\\\srv", "\\\\srv", "\\", {"\\\\srv"}},
+      {"\\", "\\", "", "", {"\\"}},
+      {"cd\\", "cd", "cd", "cd", {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.without_trailing, WithoutTrailingSeparators(c.path)) << c.path;
+    EXPECT_EQ(c.prefix, FolderPrefix(c.path)) << c.path;
+    EXPECT_EQ(c.folder_of, FolderOf(c.path)) << c.path;
+    if (!c.down.empty()) {
+      EXPECT_EQ(c.down, FoldersDownTo(c.path)) << c.path;
+    }
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "engine/ascii.h"
 #include "engine/cd_format.h"
+#include "engine/windows_path.h"
 #include "tools/cdcheck/cd_path.h"
 
 namespace orvik::cdcheck {
@@ -9,19 +10,13 @@ namespace orvik::cdcheck {
 namespace {
 
 
-// "E:\" and "cd\" become "E:" and "cd", so that "\install" can follow.
-std::string WithoutTrailingSeparators(std::string folder) {
-  while (!folder.empty() && IsPathSeparator(folder.back())) folder.pop_back();
-  return folder;
-}
-
 }  // namespace
 
 CdRootFileSystem::CdRootFileSystem(std::unique_ptr<FileSystem> host, char drive,
                                    std::string root)
     : host_(std::move(host)),
       drive_(AsciiUpper(drive)),
-      root_(WithoutTrailingSeparators(std::move(root))) {}
+      root_(FolderPrefix(std::move(root))) {}
 
 // Resolved here rather than by the host, which would take "D:\..\x" to
 // the folder above the CD's.

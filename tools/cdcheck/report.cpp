@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/windows_path.h"
 #include "tools/cdcheck/cp1252.h"
 #include "tools/cdcheck/json_writer.h"
 #include "tools/cdcheck/text_format.h"
@@ -18,15 +19,11 @@ std::string PadRight(const std::string& text, std::size_t width) {
   return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
 }
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
-bool IsDriveOnly(const std::string& path) { return path.size() == 2 && path[1] == ':'; }
-
 // Windows paths keep their backslashes; every other gets slashes.
 char PreferredSeparator(const std::string& cd_path) {
   const bool backslashes = cd_path.find('\\') != std::string::npos &&
                            cd_path.find('/') == std::string::npos;
-  return backslashes || IsDriveOnly(cd_path) ? '\\' : '/';
+  return backslashes || IsBareDrive(cd_path) ? '\\' : '/';
 }
 
 }  // namespace
@@ -163,7 +160,7 @@ std::string PathAsGiven(const std::string& cd_path, const std::string& cd_relati
   const char separator = PreferredSeparator(cd_path);
   std::string relative = ForTerminal(cd_relative);
   std::replace(relative.begin(), relative.end(), '/', separator);
-  if (cd_path.empty() || IsSeparator(cd_path.back())) return cd_path + relative;
+  if (cd_path.empty() || IsPathSeparator(cd_path.back())) return cd_path + relative;
   return cd_path + separator + relative;
 }
 
