@@ -45,25 +45,17 @@ void ElevatedDestination::ReleaseDestination() {
   if (!held_.empty()) held_.pop_back();
 }
 
-void CreateMissingFolders(const std::string& dest, UnattendedHost& host, FileSystem& files) {
+void CreateMissingFolders(const std::string& dest, UnattendedHost& host, FileSystem& files,
+                          bool restricted) {
+  if (dest.empty()) return;
   const std::vector<std::string> folders = FoldersDownTo(dest);
   for (std::size_t i = 1; i < folders.size(); ++i) {
     const std::string& folder = folders[i];
     if (files.HoldFolder(folder)->state() != FolderState::kMissing) continue;
-    if (!host.CreateFolder(folder, false)) {
+    if (!host.CreateFolder(folder, restricted)) {
       LogStepFailed("create folder", folder);
       return;
     }
-  }
-}
-
-void CreateLogFolders(const std::string& log_file, UnattendedHost& host, FileSystem& files) {
-  const auto cut = log_file.find_last_of("\\/");
-  if (cut == std::string::npos || cut < 3) return;
-  const std::vector<std::string> folders = FoldersDownTo(log_file.substr(0, cut));
-  for (std::size_t i = 1; i < folders.size(); ++i) {
-    if (files.HoldFolder(folders[i])->state() != FolderState::kMissing) continue;
-    if (!host.CreateFolder(folders[i], true)) return;  // the log's opening reports it
   }
 }
 

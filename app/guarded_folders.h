@@ -42,12 +42,11 @@ class ElevatedDestination {
   std::vector<std::unique_ptr<HeldFolder>> held_;
 };
 
-// Every missing folder down to the destination, as an unelevated run makes
-// them. A folder that cannot be made is left to the engine, which reports it.
-void CreateMissingFolders(const std::string& dest, UnattendedHost& host, FileSystem& files);
-
-// The folders of an elevated run's log that do not exist yet, protected,
-// so that no user can put something in the log's place before a later run.
-void CreateLogFolders(const std::string& log_file, UnattendedHost& host, FileSystem& files);
+// Every missing folder below the volume's root down to `folder`,
+// `restricted` as CreateFolder takes it. The first that cannot be made
+// stops it: what needs the folder reports that (the engine, the log's
+// opening).
+void CreateMissingFolders(const std::string& folder, UnattendedHost& host, FileSystem& files,
+                          bool restricted = false);
 
 }  // namespace orvik

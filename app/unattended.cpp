@@ -337,7 +337,10 @@ int RunLockedAndLogged(const UnattendedOptions& options, UnattendedHost& host) {
   const auto log_file = Resolved(options.log_file, host);
   const auto receipt_file = Resolved(options.receipt_file, host);
   const bool elevated = host.RunningAccount() != Account::kUser;
-  if (log_file && elevated) CreateLogFolders(*log_file, host, host.Services().files);
+  // Protected, so that no user can put something in the log's place
+  // before a later run.
+  if (log_file && elevated)
+    CreateMissingFolders(FolderOf(*log_file), host, host.Services().files, true);
   UnattendedLog log(log_file, host);
   // A log the administrator asked for and cannot have is worth stopping for.
   if (log_file && !log.is_open()) {

@@ -49,14 +49,6 @@ class TrustedAccounts {
     PSID raw = nullptr;
     if (::ConvertStringSidToSidA(kTrustedInstallerSid, &raw))
       trusted_installer_.reset(raw);
-    HANDLE raw_token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw_token)) return;
-    const ScopedHandle token(raw_token);
-    DWORD size = 0;
-    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) return;
-    user_.reset(new char[size]);
-    if (!::GetTokenInformation(token.get(), TokenUser, user_.get(), size, &size)) user_.reset();
   }
 
   bool Contains(PSID sid) const {
@@ -64,23 +56,13 @@ class TrustedAccounts {
                                      WinCreatorOwnerSid, WinCreatorOwnerRightsSid})
       if (::IsWellKnownSid(sid, type)) return true;
     if (trusted_installer_ && ::EqualSid(sid, trusted_installer_.get())) return true;
-    return user_ && ::EqualSid(sid, reinterpret_cast<TOKEN_USER*>(user_.get())->User.Sid);
+    return user_ && ::EqualSid(sid, RunningUserSid(user_));
   }
 
  private:
   std::unique_ptr<void, LocalFreeDeleter> trusted_installer_;
-  std::unique_ptr<char[]> user_;
+  const std::unique_ptr<char[]> user_ = RunningUser();
 };
-
-bool TokenIsSystem(HANDLE token) {
-  DWORD size = 0;
-  ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  if (size == 0) return false;
-  std::unique_ptr<char[]> buffer(new char[size]);
-  if (!::GetTokenInformation(token, TokenUser, buffer.get(), size, &size)) return false;
-  const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.get());
-  return ::IsWellKnownSid(user->User.Sid, WinLocalSystemSid) != FALSE;
-}
 
 bool IsElevatedAdministrator() {
   // In a buffer of our own: nothing to free.
@@ -96,12 +78,25 @@ bool IsElevatedAdministrator() {
 
 }  // namespace
 
-Account CurrentAccount() {
+std::unique_ptr<char[]> RunningUser() {
   HANDLE raw = nullptr;
-  if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) {
-    const ScopedHandle token(raw);
-    if (TokenIsSystem(token.get())) return Account::kSystem;
-  }
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return nullptr;
+  const ScopedHandle token(raw);
+  DWORD size = 0;
+  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  if (size == 0) return nullptr;
+  std::unique_ptr<char[]> user(new char[size]);
+  if (!::GetTokenInformation(token.get(), TokenUser, user.get(), size, &size)) return nullptr;
+  return user;
+}
+
+PSID RunningUserSid(const std::unique_ptr<char[]>& user) {
+  return reinterpret_cast<const TOKEN_USER*>(user.get())->User.Sid;
+}
+
+Account CurrentAccount() {
+  const auto user = RunningUser();
+  if (user && ::IsWellKnownSid(RunningUserSid(user), WinLocalSystemSid)) return Account::kSystem;
   return IsElevatedAdministrator() ? Account::kAdministrator : Account::kUser;
 }
 

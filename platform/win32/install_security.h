@@ -3,11 +3,19 @@
 // and a destination that is a link is not installed through.
 #pragma once
 
+#include <windows.h>
+
+#include <memory>
 #include <string>
 
 #include "app/unattended.h"
 
 namespace orvik {
+
+// The running process's user (a TOKEN_USER in a buffer of its size), or
+// null when it cannot be read; RunningUserSid is its SID.
+std::unique_ptr<char[]> RunningUser();
+PSID RunningUserSid(const std::unique_ptr<char[]>& user);
 
 // SYSTEM (S-1-5-18), a member of the Administrators group with the group
 // enabled (elevated), or neither.

@@ -69,16 +69,9 @@ std::string UtcNow() {
 
 // "MACHINE\\Administrator", "NT AUTHORITY\\SYSTEM"; empty when unknown.
 std::string RunningAccountName() {
-  HANDLE raw = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return std::string();
-  const ScopedHandle token(raw);
-  DWORD size = 0;
-  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-  if (size == 0) return std::string();
-  std::vector<char> user(size);
-  if (!::GetTokenInformation(token.get(), TokenUser, user.data(), size, &size))
-    return std::string();
-  const PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+  const auto user = RunningUser();
+  if (!user) return std::string();
+  const PSID sid = RunningUserSid(user);
   char name[256];
   char domain[256];
   DWORD name_size = sizeof name;

@@ -234,12 +234,13 @@ namespace {
 class Win32BackgroundQueue : public BackgroundQueue {
  public:
   bool Start() {
-    thread_.reset(::CreateThread(nullptr, 0, &Win32BackgroundQueue::Main, this, 0, nullptr));
-    return thread_ != nullptr;
+    thread_ = ScopedHandle(
+        ::CreateThread(nullptr, 0, &Win32BackgroundQueue::Main, this, 0, nullptr));
+    return thread_.valid();
   }
 
   ~Win32BackgroundQueue() override {
-    if (!thread_) return;
+    if (!thread_.valid()) return;
     ::AcquireSRWLockExclusive(&lock_);
     while (job_) ::SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
     stopping_ = true;
@@ -263,10 +264,6 @@ class Win32BackgroundQueue : public BackgroundQueue {
   }
 
  private:
-  struct HandleCloser {
-    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
-  };
-
   static DWORD WINAPI Main(void* self) {
     static_cast<Win32BackgroundQueue*>(self)->Serve();
     return 0;
@@ -291,7 +288,7 @@ class Win32BackgroundQueue : public BackgroundQueue {
   CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
   std::function<void()> job_;
   bool stopping_ = false;
-  std::unique_ptr<void, HandleCloser> thread_;
+  ScopedHandle thread_;
 };
 
 }  // namespace
